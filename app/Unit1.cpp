@@ -1,0 +1,250 @@
+#include "Unit1.h"
+
+#include "ui_Unit1.h"
+
+#include "Application.h"
+#include "CoolTrayIcon.h"
+#include "Dialogs.h"
+#include "Exceptions.h"
+#include "Handler.h"
+#include "ListBox.h"
+#include "Paths.h"
+#include "Timer.h"
+#include "Unit2.h"
+#include "Unit3.h"
+#include "Unit5.h"
+
+#include <QIcon>
+#include <QMenu>
+#include <QPushButton>
+
+// The forms' resources live in a static library: register them by hand.
+static void initFormResources()
+{
+    Q_INIT_RESOURCE(quellora);
+}
+
+namespace quellora {
+
+TForm1* Form1 = nullptr;
+
+TForm1::TForm1() : TForm(nullptr, Qt::Window | Qt::FramelessWindowHint), ui(new Ui::Form1)
+{
+    initFormResources();
+    ui->setupUi(this);
+    setFixedSize(511, 514);
+    move(202, 84);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, QColor(240, 240, 240));
+    setPalette(pal);
+
+    QPalette listPal = ui->Mp3LisT->palette();
+    listPal.setColor(QPalette::Base, QColor(128, 128, 128));
+    listPal.setColor(QPalette::Text, QColor(0, 0, 0));
+    ui->Mp3LisT->setPalette(listPal);
+    ui->Mp3LisT->SetItemHeight(14);
+
+    TrayIcon = new TCoolTrayIcon(this);
+    TrayIcon->SetIcon(QIcon(":/forms/quellora.xpm"));
+    TrayIcon->SetHint("Quellora");
+    TrayIcon->MinimizeToTray = true;
+    TrayIcon->SetIconVisible(true);
+
+    GeT = new TTimer(this);
+    GeT->SetInterval(1);
+    GeT->OnTimer = [this] { GeTTimer(); };
+
+    buildMenu();
+    connectHandlers();
+    Create();
+}
+
+TForm1::~TForm1()
+{
+    delete ui;
+}
+
+TListBox* TForm1::Mp3LisT() const
+{
+    return ui->Mp3LisT;
+}
+
+void TForm1::SetStatusLine(const std::string& text)
+{
+    status_ = text;
+    ui->Status->setText(QString::fromLocal8Bit(text.data(), qsizetype(text.size())));
+    ui->Status->adjustSize();
+    if (text.empty())
+        ui->Status->resize(3, 14);
+}
+
+void TForm1::buildMenu()
+{
+    LisTMenu = new QMenu(this);
+    LisTMenu->setObjectName("LisTMenu");
+    const std::pair<const char*, void (TForm1::*)()> entries[] = {
+        {"Add file", &TForm1::Addfile1Click},       {"Add directory", &TForm1::Adddirectory1Click},
+        {"Load list", &TForm1::Loadlist1Click},     {"Save list", &TForm1::Savelist1Click},
+        {"Clear list", &TForm1::Clearlist1Click},
+    };
+    for (const auto& [caption, handler] : entries) {
+        QAction* action = LisTMenu->addAction(caption);
+        ConnectHandler(action, &QAction::triggered, this, [this, h = handler] { (this->*h)(); });
+    }
+    connect(ui->Mp3LisT, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { LisTMenu->popup(ui->Mp3LisT->viewport()->mapToGlobal(at)); });
+
+    OpenFile.Title = "Add mp3 to list";
+    OpenFile.Filter = "Mp3 muzic files|*.mp3";
+    OpenFile.DefaultExt = "mp3";
+    OpenFile.InitialDir = "C:\\";
+    OpenLisT.Title = "Open mp3 list";
+    OpenLisT.Filter = "Quellora file list|*.qfl";
+    OpenLisT.InitialDir = "C";
+    SaveLisT.Filter = "Quellora file list|*.qfl";
+    SaveLisT.DefaultExt = "qfl";
+    SaveLisT.InitialDir = "C:\\";
+}
+
+void TForm1::connectHandlers()
+{
+    ConnectHandler(ui->Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+    ConnectHandler(ui->Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+    ConnectHandler(ui->Button6, &QPushButton::clicked, this, [this] { Button6Click(); });
+    ConnectHandler(ui->Button7, &QPushButton::clicked, this, [this] { Button7Click(); });
+    TrayIcon->OnClick = [this] { TrayIconClick(); };
+}
+
+std::string TForm1::SkinErrorMessage()
+{
+    return "Could not load skin from <" + ExeDir() +
+           "Skin> Delete <Skin> directory and rename the <Skin2> directory to <Skin> or reinstall Quellora!";
+}
+
+void TForm1::FormCreate()
+{
+    const std::string dir = ExeDir();
+    if (FileExists(dir + "Skin/Bck.bmp")) {
+        loadSkin();
+    } else {
+        MessageDlgError(SkinErrorMessage());
+        Application().Terminate();
+    }
+    if (FileExists(ResolveNoCase(dir + "Skin/GifUp.gif"))) {
+        loadBanner(ResolveNoCase(dir + "Skin/GifUp.Gif"));
+    } else {
+        MessageDlgError(SkinErrorMessage());
+        Application().Terminate();
+    }
+    // The window's own brush stays clear: the skin paints every pixel.
+    setAutoFillBackground(false);
+    SkinBitmap = ui->Bck->pixmap().toImage();
+    applySkinRegion();
+}
+
+void TForm1::loadSkin()
+{
+    const std::string path = ExeDir() + "Skin/Bck.bmp";
+    QImage image;
+    if (!image.load(QString::fromLocal8Bit(path.data(), qsizetype(path.size()))))
+        throw EInvalidGraphic("Bitmap image is not valid");
+    ui->Bck->setPixmap(QPixmap::fromImage(image));
+    ui->Bck->resize(image.size());
+}
+
+void TForm1::loadBanner(const std::string& path)
+{
+    // The animated banner arrives with the GIF animator.
+}
+
+void TForm1::applySkinRegion()
+{
+    // The window takes the skin's shape once the region builder is in place.
+}
+
+void TForm1::FormShow()
+{
+    const std::string defaultList = DefaultListPath();
+    // A list that cannot be read is reported; start-up goes on with the list as it was.
+    if (FileExists(defaultList))
+        RunHandler([&] { Mp3LisT()->Items().LoadFromFile(defaultList); });
+    for (const std::string& arg : Application().Params) {
+        if (FileExists(arg))
+            RunHandler([&] { Mp3LisT()->Items().LoadFromFile(arg); });
+    }
+    if (Form3) {
+        Form3->show();
+        Form3->hide();
+    }
+}
+
+void TForm1::FormClose()
+{
+    releaseComponents();
+    Application().Terminate();
+}
+
+void TForm1::releaseComponents()
+{
+    // The About box's image, the banner and the player go before the
+    // windows; freeing the player closes its device.
+}
+
+void TForm1::stopPlayer()
+{
+    // The media player device is wired in with the player component.
+}
+
+void TForm1::Button1Click()
+{
+    // ExiT always ends the program, even when stopping the device fails.
+    if (!status_.empty()) {
+        try {
+            stopPlayer();
+        } catch (const std::exception&) {
+        }
+    }
+    Application().Terminate();
+}
+
+void TForm1::ExiTNoW()
+{
+    Application().Terminate();
+}
+
+void TForm1::Button2Click()
+{
+    Form3->show();
+}
+
+void TForm1::Button6Click()
+{
+    Form5->show();
+}
+
+void TForm1::Adddirectory1Click()
+{
+    Form2->show();
+}
+
+void TForm1::Button7Click()
+{
+    Application().Minimize();
+}
+
+void TForm1::TrayIconClick()
+{
+    Application().Restore();
+}
+
+void TForm1::GeTTimer()
+{
+    // The playback controller's tick.
+}
+
+std::string TForm1::DefaultListPath() const
+{
+    return ExeDir() + "Default.qfl";
+}
+
+} // namespace quellora

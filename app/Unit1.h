@@ -1,0 +1,88 @@
+#pragma once
+// The main window: skin, playlist, playback buttons, status line, gauge,
+// tray icon and the heartbeat timer.
+
+#include "FileDialogs.h"
+#include "Forms.h"
+
+#include <QImage>
+#include <memory>
+#include <string>
+
+class QMenu;
+
+namespace Ui {
+class Form1;
+}
+
+namespace quellora {
+
+class TCoolTrayIcon;
+class TListBox;
+class TTimer;
+
+class TForm1 : public TForm {
+    Q_OBJECT
+public:
+    TForm1();
+    ~TForm1() override;
+
+    // The status line: "", "Playing <F>" or "Pause <F>", compared byte for byte.
+    const std::string& StatusLine() const { return status_; }
+    void SetStatusLine(const std::string& text);
+
+    TListBox* Mp3LisT() const;
+    TCoolTrayIcon* TrayIcon = nullptr;
+    TTimer* GeT = nullptr;
+    QMenu* LisTMenu = nullptr;
+    TOpenDialog OpenFile;
+    TOpenDialog OpenLisT;
+    TSaveDialog SaveLisT;
+
+    // The skin bitmap shown by Bck; empty when the file was missing.
+    QImage SkinBitmap;
+
+    // Housekeeping handlers.
+    void Button1Click(); // ExiT
+    void Button2Click(); // Config
+    void Button6Click(); // About
+    void Button7Click(); // Minimize
+    void Adddirectory1Click();
+    void TrayIconClick();
+    void ExiTNoW();
+
+    // Playlist menu.
+    void Addfile1Click();
+    void Loadlist1Click();
+    void Savelist1Click();
+    void Clearlist1Click();
+    std::string DefaultListPath() const;
+    void SaveDefaultList();
+
+    // Playback.
+    void GeTTimer();
+
+    static std::string SkinErrorMessage();
+
+    Ui::Form1* ui;
+
+protected:
+    void FormCreate() override;
+    void FormShow() override;
+    void FormClose() override;
+
+private:
+    void connectHandlers();
+    void buildMenu();
+    void loadSkin();
+    void loadBanner(const std::string& path);
+    void applySkinRegion();
+    void stopPlayer();
+    void releaseComponents();
+
+    std::string status_;
+};
+
+extern TForm1* Form1;
+
+} // namespace quellora

@@ -1,0 +1,92 @@
+#include "Unit5.h"
+
+#include "ui_Unit5.h"
+
+#include "Application.h"
+#include "Handler.h"
+#include "Shell.h"
+
+#include <QMouseEvent>
+#include <QMovie>
+#include <QPushButton>
+
+namespace quellora {
+
+TForm5* Form5 = nullptr;
+
+namespace {
+// A label that reports clicks, as the link labels of the box need.
+class ClickFilter : public QObject {
+public:
+    ClickFilter(QObject* parent, std::function<void()> onClick) : QObject(parent), onClick_(std::move(onClick)) {}
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::MouseButtonRelease &&
+            static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+            RunHandler(onClick_);
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> onClick_;
+};
+
+std::string text(const QLabel* label)
+{
+    const QByteArray bytes = label->text().toLocal8Bit();
+    return std::string(bytes.constData(), size_t(bytes.size()));
+}
+} // namespace
+
+TForm5::TForm5(QWidget* mainForm) : TDialogForm(mainForm), ui(new Ui::Form5)
+{
+    ui->setupUi(this);
+    ApplyDialogLook(this, width(), height());
+    ui->Icon->setPixmap(QPixmap(":/forms/quellora.xpm"));
+    ui->Mascot->setPixmap(QPixmap(":/forms/mascot.gif"));
+
+    ui->Label5->installEventFilter(new ClickFilter(this, [this] { Label5Click(); }));
+    ui->Label7->installEventFilter(new ClickFilter(this, [this] { Label7Click(); }));
+    ui->Label8->installEventFilter(new ClickFilter(this, [this] { Label8Click(); }));
+    ui->Label9->installEventFilter(new ClickFilter(this, [this] { Label9Click(); }));
+    ConnectHandler(ui->Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+    ShareKeyPress(ui->Button1);
+    Create();
+}
+
+TForm5::~TForm5()
+{
+    delete ui;
+}
+
+std::string TForm5::MailLink(const std::string& address)
+{
+    return "maiLTo:" + address + "?subject=From Quellora v1.1";
+}
+
+void TForm5::openLink(const std::string& link)
+{
+    hide();
+    Application().Minimize();
+    ShellOpen(link);
+}
+
+void TForm5::Label5Click() { openLink(text(ui->Label5)); }
+void TForm5::Label7Click() { openLink(MailLink(text(ui->Label7))); }
+void TForm5::Label8Click() { openLink(MailLink(text(ui->Label8))); }
+void TForm5::Label9Click() { openLink(MailLink(text(ui->Label9))); }
+
+void TForm5::Button1Click()
+{
+    hide();
+}
+
+void TForm5::FormKeyPress(char& key)
+{
+    if (key == 27)
+        hide();
+}
+
+} // namespace quellora

@@ -1,0 +1,68 @@
+#include "CoolTrayIcon.h"
+
+#include "Application.h"
+#include "Handler.h"
+
+#include <QSystemTrayIcon>
+#include <QWidget>
+
+namespace quellora {
+
+TCoolTrayIcon::TCoolTrayIcon(QWidget* owner) : QObject(owner), owner_(owner), tray_(new QSystemTrayIcon(this))
+{
+    connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger)
+            Click();
+    });
+    connect(&Application(), &TApplication::OnMinimize, this, [this] { ApplicationMinimized(); });
+    connect(&Application(), &TApplication::OnRestore, this, [this] { ApplicationRestored(); });
+}
+
+TCoolTrayIcon::~TCoolTrayIcon()
+{
+    tray_->hide();
+}
+
+void TCoolTrayIcon::SetIcon(const QIcon& icon)
+{
+    tray_->setIcon(icon);
+}
+
+void TCoolTrayIcon::SetHint(const std::string& hint)
+{
+    hint_ = hint;
+    tray_->setToolTip(QString::fromLocal8Bit(hint.data(), qsizetype(hint.size())));
+}
+
+void TCoolTrayIcon::SetIconVisible(bool visible)
+{
+    iconVisible_ = visible;
+    tray_->setVisible(visible);
+}
+
+bool TCoolTrayIcon::InTray() const
+{
+    return iconVisible_ && QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void TCoolTrayIcon::ApplicationMinimized()
+{
+    // Without a notification area the window stays minimised in the
+    // taskbar rather than vanishing beyond reach.
+    if (MinimizeToTray && InTray() && owner_)
+        owner_->hide();
+}
+
+void TCoolTrayIcon::ApplicationRestored()
+{
+    if (owner_ && !owner_->isVisible())
+        owner_->show();
+}
+
+void TCoolTrayIcon::Click()
+{
+    if (Enabled && OnClick)
+        RunHandler(OnClick);
+}
+
+} // namespace quellora

@@ -1,0 +1,82 @@
+#include "Application.h"
+
+#include <QApplication>
+#include <QWidget>
+
+namespace quellora {
+
+TApplication& TApplication::Instance()
+{
+    static TApplication app;
+    return app;
+}
+
+void TApplication::Initialize()
+{
+    terminated_ = false;
+    minimized_ = false;
+}
+
+void TApplication::SetTitle(const std::string& title)
+{
+    title_ = title;
+    QApplication::setApplicationName(QString::fromLocal8Bit(title.data(), qsizetype(title.size())));
+    QApplication::setApplicationDisplayName(QString::fromLocal8Bit(title.data(), qsizetype(title.size())));
+}
+
+void TApplication::RegisterForm(QWidget* form)
+{
+    if (!mainForm_)
+        mainForm_ = form;
+    ++formCount_;
+}
+
+void TApplication::Terminate()
+{
+    terminated_ = true;
+    QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+}
+
+void TApplication::Minimize()
+{
+    if (minimized_)
+        return;
+    minimized_ = true;
+    if (mainForm_)
+        mainForm_->showMinimized();
+    emit OnMinimize();
+}
+
+void TApplication::Restore()
+{
+    if (!minimized_)
+        return;
+    minimized_ = false;
+    if (mainForm_) {
+        mainForm_->showNormal();
+        mainForm_->raise();
+        mainForm_->activateWindow();
+    }
+    emit OnRestore();
+}
+
+int TApplication::Run()
+{
+    if (terminated_) {
+        // A quit request posted before the loop runs is taken at its first turn.
+        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    }
+    if (mainForm_)
+        mainForm_->show();
+    return QApplication::exec();
+}
+
+void TApplication::Reset()
+{
+    mainForm_ = nullptr;
+    formCount_ = 0;
+    terminated_ = false;
+    minimized_ = false;
+}
+
+} // namespace quellora

@@ -1,0 +1,60 @@
+#pragma once
+// The application object: title, minimise and restore, and termination as a
+// quit request posted to the message loop, so that the handler that asks for
+// it and the rest of the current turn run on.
+
+#include <QObject>
+#include <functional>
+#include <string>
+#include <vector>
+
+class QWidget;
+
+namespace quellora {
+
+class TApplication : public QObject {
+    Q_OBJECT
+public:
+    static TApplication& Instance();
+
+    void Initialize();
+    const std::string& Title() const { return title_; }
+    void SetTitle(const std::string& title);
+
+    // The first window registered becomes the main window.
+    void RegisterForm(QWidget* form);
+    QWidget* MainForm() const { return mainForm_; }
+    int FormCount() const { return formCount_; }
+
+    // Posts a quit request; the loop ends when it takes it.
+    void Terminate();
+    bool Terminated() const { return terminated_; }
+
+    void Minimize();
+    void Restore();
+    bool Minimized() const { return minimized_; }
+
+    // Shows the main window and runs the message loop until termination.
+    int Run();
+
+    // The command-line arguments, the program's own path not included.
+    std::vector<std::string> Params;
+
+    // Forget all state (for tests that build the windows more than once).
+    void Reset();
+
+signals:
+    void OnMinimize();
+    void OnRestore();
+
+private:
+    std::string title_;
+    QWidget* mainForm_ = nullptr;
+    int formCount_ = 0;
+    bool terminated_ = false;
+    bool minimized_ = false;
+};
+
+inline TApplication& Application() { return TApplication::Instance(); }
+
+} // namespace quellora

@@ -1,0 +1,56 @@
+#include "Dialogs.h"
+
+#include "Application.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QWidget>
+
+namespace quellora {
+
+namespace {
+DialogSink& sink()
+{
+    static DialogSink s;
+    return s;
+}
+
+void showBox(DialogKind kind, const std::string& caption, const std::string& text)
+{
+    if (sink()) {
+        sink()(kind, caption, text);
+        return;
+    }
+    QMessageBox box(QMessageBox::Critical, QString::fromLocal8Bit(caption.data(), qsizetype(caption.size())),
+                    QString::fromLocal8Bit(text.data(), qsizetype(text.size())), QMessageBox::Ok,
+                    QApplication::activeWindow());
+    box.setObjectName(kind == DialogKind::ErrorReport ? "ErrorReport" : "ErrorMessage");
+    box.button(QMessageBox::Ok)->setText("OK");
+    box.exec();
+}
+} // namespace
+
+std::string ErrorReportText(const std::string& message)
+{
+    if (!message.empty() && static_cast<unsigned char>(message.back()) > static_cast<unsigned char>('.'))
+        return message + ".";
+    return message;
+}
+
+void ShowErrorReport(const std::string& message)
+{
+    showBox(DialogKind::ErrorReport, TApplication::Instance().Title(), ErrorReportText(message));
+}
+
+void MessageDlgError(const std::string& message)
+{
+    showBox(DialogKind::ErrorMessage, "Error", message);
+}
+
+void SetDialogSink(DialogSink s)
+{
+    sink() = std::move(s);
+}
+
+} // namespace quellora

@@ -1,0 +1,89 @@
+#include "FileDialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+
+namespace quellora {
+
+namespace {
+TFileDialog::Script& script()
+{
+    static TFileDialog::Script s;
+    return s;
+}
+
+QString toQ(const std::string& s)
+{
+    return QString::fromLocal8Bit(s.data(), qsizetype(s.size()));
+}
+
+std::string fromQ(const QString& s)
+{
+    const QByteArray bytes = s.toLocal8Bit();
+    return std::string(bytes.constData(), size_t(bytes.size()));
+}
+
+// "Mp3 muzic files|*.mp3" becomes "Mp3 muzic files (*.mp3)".
+QString qtFilter(const std::string& filter)
+{
+    const auto bar = filter.find('|');
+    if (bar == std::string::npos)
+        return toQ(filter);
+    return toQ(filter.substr(0, bar)) + " (" + toQ(filter.substr(bar + 1)) + ")";
+}
+
+bool hasExtension(const std::string& path)
+{
+    const auto slash = path.find_last_of('/');
+    const auto dot = path.find_last_of('.');
+    return dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
+}
+} // namespace
+
+std::string MapInitialDir(const std::string& dir)
+{
+    if (dir.size() == 3 && dir[1] == ':' && dir[2] == '\\')
+        return "/";
+    return dir;
+}
+
+void TFileDialog::SetScript(Script s)
+{
+    script() = std::move(s);
+}
+
+bool TFileDialog::Execute()
+{
+    TFileDialogRequest request{save_, Title, Filter, DefaultExt, MapInitialDir(InitialDir), FileName};
+    std::optional<std::string> chosen;
+    if (script()) {
+        chosen = script()(request);
+    } else {
+        QFileDialog dialog(QApplication::activeWindow(), toQ(Title));
+        dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+        dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+        dialog.setOption(QFileDialog::ReadOnly, false);
+        dialog.setAcceptMode(save_ ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+        dialog.setFileMode(save_ ? QFileDialog::AnyFile : QFileDialog::AnyFile);
+        dialog.setNameFilter(qtFilter(Filter));
+        if (!DefaultExt.empty())
+            dialog.setDefaultSuffix(toQ(DefaultExt));
+        if (QFileInfo(toQ(request.initialDir)).isDir())
+            dialog.setDirectory(toQ(request.initialDir));
+        if (!FileName.empty())
+            dialog.selectFile(toQ(FileName));
+        dialog.setSizeGripEnabled(true);
+        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+            chosen = fromQ(dialog.selectedFiles().first());
+    }
+    if (!chosen)
+        return false;
+    std::string name = *chosen;
+    if (save_ && !DefaultExt.empty() && !name.empty() && !hasExtension(name))
+        name += "." + DefaultExt;
+    FileName = name;
+    return true;
+}
+
+} // namespace quellora

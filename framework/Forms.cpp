@@ -1,0 +1,100 @@
+#include "Forms.h"
+
+#include "Application.h"
+#include "Handler.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QPalette>
+#include <QShowEvent>
+
+namespace quellora {
+
+TForm::TForm(QWidget* parent, Qt::WindowFlags flags) : QWidget(parent, flags)
+{
+    Application().RegisterForm(this);
+}
+
+void TForm::Create()
+{
+    RunHandler([this] { FormCreate(); });
+}
+
+void TForm::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // A window coming back from the minimised state is not shown anew.
+    if (!event->spontaneous())
+        RunHandler([this] { FormShow(); });
+}
+
+void TForm::closeEvent(QCloseEvent* event)
+{
+    RunHandler([this] { FormClose(); });
+    QWidget::closeEvent(event);
+}
+
+TDialogForm::TDialogForm(QWidget* mainForm)
+    : TForm(mainForm, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint)
+{
+}
+
+void TDialogForm::ShareKeyPress(QWidget* control)
+{
+    control->installEventFilter(this);
+}
+
+void TDialogForm::KeyPress(char key)
+{
+    RunHandler([&] { FormKeyPress(key); });
+}
+
+void TDialogForm::showEvent(QShowEvent* event)
+{
+    if (!event->spontaneous() && parentWidget()) {
+        const QRect owner = parentWidget()->frameGeometry();
+        move(owner.center() - QPoint(width() / 2, height() / 2));
+    }
+    TForm::showEvent(event);
+}
+
+bool TDialogForm::dispatchKey(QKeyEvent* event)
+{
+    char key = 0;
+    if (event->key() == Qt::Key_Escape)
+        key = 27;
+    else if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        key = 13;
+    else if (event->text().size() == 1 && event->text().at(0).unicode() < 128)
+        key = char(event->text().at(0).unicode());
+    if (key == 0)
+        return false;
+    const char typed = key;
+    RunHandler([&] { FormKeyPress(key); });
+    // Escape and Enter never reach the control once the handler has seen them.
+    return key == 0 || typed == 27 || typed == 13;
+}
+
+bool TDialogForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress)
+        return dispatchKey(static_cast<QKeyEvent*>(event));
+    return TForm::eventFilter(watched, event);
+}
+
+void TDialogForm::keyPressEvent(QKeyEvent* event)
+{
+    if (!dispatchKey(event))
+        TForm::keyPressEvent(event);
+}
+
+void ApplyDialogLook(QWidget* form, int clientWidth, int clientHeight)
+{
+    QPalette pal = form->palette();
+    pal.setColor(QPalette::Window, QColor(128, 128, 128));
+    form->setPalette(pal);
+    form->setAutoFillBackground(true);
+    form->setFixedSize(clientWidth, clientHeight);
+}
+
+} // namespace quellora

@@ -1,0 +1,56 @@
+#pragma once
+// Windows of the program. A form's creation handler runs while the form is
+// created (the derived constructor calls Create() last); its show handler runs
+// every time the form becomes visible. Dialog forms are modeless, stay above
+// the main window, are centred on it at every show, and share one key-press
+// handler between the form and its controls.
+
+#include <QWidget>
+
+namespace quellora {
+
+class TForm : public QWidget {
+    Q_OBJECT
+public:
+    explicit TForm(QWidget* parent = nullptr, Qt::WindowFlags flags = {});
+
+protected:
+    // Runs FormCreate through the error report; the form is created even when it fails.
+    void Create();
+
+    virtual void FormCreate() {}
+    virtual void FormShow() {}
+    virtual void FormClose() {}
+
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+};
+
+class TDialogForm : public TForm {
+    Q_OBJECT
+public:
+    explicit TDialogForm(QWidget* mainForm);
+
+    // The shared key-press handler also sees the keys typed into `control`.
+    void ShareKeyPress(QWidget* control);
+
+    // Delivers one character to the shared key-press handler, as typing it would.
+    void KeyPress(char key);
+
+protected:
+    // Key is the typed character (27 Escape, 13 Enter); set it to 0 to swallow it.
+    virtual void FormKeyPress(char& key) {}
+
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    bool dispatchKey(QKeyEvent* event);
+};
+
+// Applies the look every dialog of the program shares: grey background,
+// fixed size, no system buttons.
+void ApplyDialogLook(QWidget* form, int clientWidth, int clientHeight);
+
+} // namespace quellora

@@ -1,0 +1,26 @@
+#pragma once
+// The list-file format: one item per line, CR LF after every item. Reading
+// accepts CR LF, lone CR and lone LF, and stops at the first NUL byte.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quellora {
+
+using ByteStrings = std::vector<std::string>;
+
+// Splits list-file text into items.
+ByteStrings SplitListText(std::string_view text);
+
+// Joins items into list-file text.
+std::string JoinListText(const ByteStrings& items);
+
+// Reads the whole file first; throws EFOpenError "Cannot open file %s".
+ByteStrings LoadListFile(const std::string& path);
+
+// Throws EFCreateError "Cannot create file %s" or EWriteError "Stream write error";
+// the earlier file stays whole either way.
+void SaveListFile(const std::string& path, const ByteStrings& items);
+
+} // namespace quellora
