@@ -1,0 +1,107 @@
+#!/usr/bin/env bash
+# Helpers for end-to-end tests: a private Xvfb, a private copy of the built
+# player's directory, polling waits, pixels and process state.
+# Source it, then call e2e_setup "$1" (the build directory).
+
+set -euo pipefail
+
+E2E_XVFB_PID=""
+E2E_PIDS=()
+
+e2e_fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+e2e_cleanup() {
+  local pid
+  for pid in "${E2E_PIDS[@]:-}"; do
+    [[ -n "$pid" ]] && kill "$pid" 2>/dev/null || true
+  done
+  [[ -n "$E2E_XVFB_PID" ]] && kill "$E2E_XVFB_PID" 2>/dev/null || true
+  [[ -n "${E2E_DIR:-}" && -d "$E2E_DIR" ]] && rm -rf "$E2E_DIR"
+}
+
+# e2e_setup BUILD_DIR: starts Xvfb (white root), copies the player and its
+# Skin/ into $E2E_APP, exports DISPLAY.
+e2e_setup() {
+  local build="$1"
+  E2E_DIR="$(mktemp -d /tmp/quellora-e2e.XXXXXX)"
+  E2E_APP="$E2E_DIR/app"
+  mkdir -p "$E2E_APP"
+  cp "$build/quellora" "$E2E_APP/"
+  cp -r "$build/Skin" "$E2E_APP/Skin"
+  trap e2e_cleanup EXIT
+  local fdfile="$E2E_DIR/display"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -wr -nolisten tcp 3>"$fdfile" >/dev/null 2>&1 &
+  E2E_XVFB_PID=$!
+  e2e_wait 20 '[[ -s "$E2E_DIR/display" ]]' || e2e_fail "Xvfb did not start"
+  export DISPLAY=":$(head -n1 "$fdfile")"
+  export XDG_RUNTIME_DIR="$E2E_DIR/runtime"
+  mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+  unset QT_QPA_PLATFORM
+}
+
+# e2e_wait SECONDS 'condition': polls the condition every 0.1 s.
+e2e_wait() {
+  local seconds="$1" condition="$2" i
+  for ((i = 0; i < seconds * 10; i++)); do
+    if eval "$condition"; then return 0; fi
+    sleep 0.1
+  done
+  return 1
+}
+
+# e2e_start [args...]: starts the player from its copy; sets E2E_PID.
+e2e_start() {
+  (cd "$E2E_DIR" && exec "$E2E_APP/quellora" "$@") >"$E2E_DIR/player.log" 2>&1 &
+  E2E_PID=$!
+  E2E_PIDS+=("$E2E_PID")
+}
+
+# The id of the player's visible main window (511 x 514), or nothing.
+e2e_main_window() {
+  local w
+  for w in $(xdotool search --onlyvisible --pid "$E2E_PID" 2>/dev/null); do
+    if xwininfo -id "$w" 2>/dev/null | grep -q 'Width: 511'; then echo "$w"; return 0; fi
+  done
+  return 1
+}
+
+e2e_wait_main_window() {
+  e2e_wait "${1:-20}" 'E2E_WIN=$(e2e_main_window)' || e2e_fail "the main window did not appear"
+}
+
+# A visible window whose title matches, e.g. e2e_find_window "Error".
+e2e_find_window() {
+  xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1
+}
+
+e2e_alive() { kill -0 "$E2E_PID" 2>/dev/null; }
+
+e2e_wait_exit() {
+  e2e_wait "${1:-20}" '! e2e_alive' || e2e_fail "the player did not end"
+}
+
+# Window geometry "X Y W H" in root coordinates.
+e2e_geometry() {
+  xwininfo -id "$1" | awk '/Absolute upper-left X/{x=$4}/Absolute upper-left Y/{y=$4}/Width/{w=$2}/Height/{h=$2}END{print x, y, w, h}'
+}
+
+e2e_screenshot() { import -window root "$1"; }
+
+# e2e_pixel FILE X Y: prints "R,G,B".
+e2e_pixel() {
+  convert "$1" -format "%[fx:int(255*p{$2,$3}.r)],%[fx:int(255*p{$2,$3}.g)],%[fx:int(255*p{$2,$3}.b)]" info:
+}
+
+# Files the player holds open, as /proc shows them.
+e2e_open_files() { ls -l "/proc/$E2E_PID/fd" 2>/dev/null | sed -n 's/.* -> //p'; }
+
+# e2e_list FILE item...: writes a list file with CR LF line ends.
+e2e_list() {
+  local file="$1"; shift
+  : >"$file"
+  local item
+  for item in "$@"; do printf '%s\r\n' "$item" >>"$file"; done
+}
