@@ -56,7 +56,12 @@ ByteStrings LoadListFile(const std::string& path)
 
 void SaveListFile(const std::string& path, const ByteStrings& items)
 {
-    switch (WriteFileAtomically(path, JoinListText(items))) {
+    TSafeFileWriter writer(path);
+    for (const auto& item : items) {
+        writer.Append(item);
+        writer.Append("\r\n");
+    }
+    switch (writer.Commit()) {
     case SafeWriteResult::Ok:
         return;
     case SafeWriteResult::CreateFailed:

@@ -47,22 +47,66 @@ bool writeAll(int fd, std::string_view data)
     return true;
 }
 
+constexpr size_t BufferSize = 1 << 20;
+
 } // namespace
 
-SafeWriteResult WriteFileAtomically(const std::string& path, std::string_view data)
+TSafeFileWriter::TSafeFileWriter(const std::string& path) : target_(resolveTarget(path)), temp_(target_ + ".XXXXXX")
 {
-    const std::string target = resolveTarget(path);
-    std::string tmpl = target + ".XXXXXX";
-    const int fd = mkstemp(tmpl.data());
-    if (fd < 0)
+    fd_ = mkstemp(temp_.data());
+    if (fd_ >= 0 && fchmod(fd_, modeFor(target_)) != 0)
+        failed_ = true;
+    buffer_.reserve(BufferSize);
+}
+
+TSafeFileWriter::~TSafeFileWriter()
+{
+    if (fd_ >= 0) {
+        ::close(fd_);
+        ::unlink(temp_.c_str());
+    }
+}
+
+void TSafeFileWriter::flush()
+{
+    if (!failed_ && fd_ >= 0 && !writeAll(fd_, buffer_))
+        failed_ = true;
+    buffer_.clear();
+}
+
+void TSafeFileWriter::Append(std::string_view data)
+{
+    if (buffer_.size() + data.size() > BufferSize)
+        flush();
+    if (data.size() >= BufferSize) {
+        if (!failed_ && fd_ >= 0 && !writeAll(fd_, data))
+            failed_ = true;
+        return;
+    }
+    buffer_.append(data);
+}
+
+SafeWriteResult TSafeFileWriter::Commit()
+{
+    if (fd_ < 0)
         return SafeWriteResult::CreateFailed;
-    const bool written = fchmod(fd, modeFor(target)) == 0 && writeAll(fd, data);
-    const bool closed = ::close(fd) == 0;
-    if (!written || !closed || std::rename(tmpl.c_str(), target.c_str()) != 0) {
-        ::unlink(tmpl.c_str());
+    flush();
+    const bool closed = ::close(fd_) == 0;
+    fd_ = -1;
+    if (failed_ || !closed || std::rename(temp_.c_str(), target_.c_str()) != 0) {
+        ::unlink(temp_.c_str());
         return SafeWriteResult::WriteFailed;
     }
     return SafeWriteResult::Ok;
+}
+
+SafeWriteResult WriteFileAtomically(const std::string& path, std::string_view data)
+{
+    TSafeFileWriter writer(path);
+    if (!writer.Created())
+        return SafeWriteResult::CreateFailed;
+    writer.Append(data);
+    return writer.Commit();
 }
 
 bool ReadWholeFile(const std::string& path, std::string& data)
