@@ -1,0 +1,67 @@
+#include "KeyState.h"
+
+#include "XKeySource.h"
+
+namespace quellora {
+
+void TKeyLatch::Press(int code)
+{
+    if (!valid(code))
+        return;
+    pressed_[code] = true;
+    if (down_[code] < 255)
+        ++down_[code];
+}
+
+void TKeyLatch::Release(int code)
+{
+    if (valid(code) && down_[code] > 0)
+        --down_[code];
+}
+
+std::uint16_t TKeyLatch::Query(int code)
+{
+    if (!valid(code))
+        return 0;
+    std::uint16_t word = down_[code] ? KeyDownBit : 0;
+    if (pressed_[code])
+        word |= KeyPressedBit;
+    pressed_[code] = false;
+    return word;
+}
+
+void TKeyLatch::Clear()
+{
+    down_.fill(0);
+    pressed_.fill(false);
+}
+
+namespace {
+
+class TNoKeySource : public TKeySource {
+public:
+    std::uint16_t GetAsyncKeyState(int) override { return 0; }
+};
+
+TKeySource* overrideSource = nullptr;
+
+} // namespace
+
+TKeySource& KeySource()
+{
+    if (overrideSource)
+        return *overrideSource;
+    // Opened once, on first use, and kept for the life of the process.
+    static const std::unique_ptr<TKeySource> source = [] {
+        std::unique_ptr<TKeySource> x = OpenXKeySource();
+        return x ? std::move(x) : std::unique_ptr<TKeySource>(new TNoKeySource);
+    }();
+    return *source;
+}
+
+void SetKeySource(TKeySource* source)
+{
+    overrideSource = source;
+}
+
+} // namespace quellora

@@ -1,0 +1,51 @@
+#pragma once
+// The system-wide key state, polled like GetAsyncKeyState: for each
+// virtual-key code, whether the key is down now and whether it has been
+// pressed since the previous query of that code.
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+namespace quellora {
+
+// Virtual-key codes run from 1 to 254.
+constexpr int KeyCodeCount = 256;
+
+// State word bits.
+constexpr std::uint16_t KeyDownBit = 0x8000;
+constexpr std::uint16_t KeyPressedBit = 0x0001;
+
+// Per-code memory of presses and releases. A key counts as down while more
+// presses than releases have been seen for its code (left and right Shift
+// share one code).
+class TKeyLatch {
+public:
+    void Press(int code);
+    void Release(int code);
+    // The state word; clears the pressed bit of the code.
+    std::uint16_t Query(int code);
+    void Clear();
+
+private:
+    static bool valid(int code) { return code > 0 && code < KeyCodeCount; }
+    std::array<std::uint8_t, KeyCodeCount> down_{};
+    std::array<bool, KeyCodeCount> pressed_{};
+};
+
+class TKeySource {
+public:
+    virtual ~TKeySource() = default;
+    // Takes in what happened since the previous poll.
+    virtual void Drain() {}
+    // The 16-bit state word of one code; clears its pressed bit.
+    virtual std::uint16_t GetAsyncKeyState(int code) = 0;
+};
+
+// The process's key source: the X server's keyboard when a display can be
+// opened, otherwise a source that never reports a key.
+TKeySource& KeySource();
+// Puts another source in place (tests); nullptr goes back to the default.
+void SetKeySource(TKeySource* source);
+
+} // namespace quellora

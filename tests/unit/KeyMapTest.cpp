@@ -1,0 +1,134 @@
+// The US-layout virtual-key codes of X keys, and the latch of presses.
+
+#include "KeyMap.h"
+#include "KeyState.h"
+
+#include <gtest/gtest.h>
+
+using namespace quellora;
+
+namespace {
+
+int code(const char* name, std::uint32_t plain, std::uint32_t shifted = 0, bool numLock = false)
+{
+    return VirtualKeyOf(TXKey{std::string_view(name, 4), plain, shifted}, numLock);
+}
+
+} // namespace
+
+TEST(KeyMap, LettersAreTheirCapitalWhateverTheLevel)
+{
+    EXPECT_EQ(code("AC01", 'a', 'A'), 'A');
+    EXPECT_EQ(code("AB01", 'z', 'Z'), 'Z');
+    // A layout that swaps Y and Z: the letter on the key counts.
+    EXPECT_EQ(code("AD06", 'z', 'Z'), 'Z');
+    EXPECT_EQ(VirtualKeyOfKeysym('Q'), 'Q');
+}
+
+TEST(KeyMap, DigitRowAndPunctuationGoByPosition)
+{
+    EXPECT_EQ(code("AE01", '1', '!'), '1');
+    EXPECT_EQ(code("AE10", '0', ')'), '0');
+    // French digit row: the keysym is "&", the key is still 1.
+    EXPECT_EQ(code("AE01", '&', '1'), '1');
+    const std::pair<const char*, int> oem[] = {
+        {"AC10", 186}, {"AE12", 187}, {"AB08", 188}, {"AE11", 189}, {"AB09", 190}, {"AB10", 191},
+        {"TLDE", 192}, {"AD11", 219}, {"BKSL", 220}, {"AD12", 221}, {"AC11", 222},
+    };
+    for (const auto& [name, vk] : oem)
+        EXPECT_EQ(code(name, 0x00f6 /* odiaeresis */), vk) << name;
+}
+
+TEST(KeyMap, KeysWithoutAKnownPositionGoByKeysym)
+{
+    // A spare keycode that a test tool bound to a punctuation keysym.
+    EXPECT_EQ(code("I255", ';'), 186);
+    EXPECT_EQ(code("\0\0\0\0", '"'), 222);
+    EXPECT_EQ(code("I255", 0xffc9 /* F12 */), 123);
+    EXPECT_EQ(code("I255", 0xffd5 /* F24 */), 135);
+}
+
+TEST(KeyMap, FunctionKeysUpToF24ByPosition)
+{
+    EXPECT_EQ(code("FK01", 0xffbe), 112);
+    EXPECT_EQ(code("FK12", 0xffc9), 123);
+    // Linux keymaps put launcher keysyms on F13 and up.
+    EXPECT_EQ(code("FK13", 0x1008ff81 /* XF86Tools */), 124);
+    EXPECT_EQ(code("FK24", 0), 135);
+    EXPECT_EQ(VirtualKeyOfPosition("FK25"), 0);
+    EXPECT_EQ(VirtualKeyOfPosition("FK00"), 0);
+}
+
+TEST(KeyMap, KeypadFollowsNumLock)
+{
+    // KP_End / KP_1, KP_Begin / KP_5, KP_Delete / KP_Decimal, KP_Insert / KP_0
+    EXPECT_EQ(code("KP1\0", 0xff9c, 0xffb1, true), 97);
+    EXPECT_EQ(code("KP1\0", 0xff9c, 0xffb1, false), 35);
+    EXPECT_EQ(code("KP5\0", 0xff9d, 0xffb5, true), 101);
+    EXPECT_EQ(code("KP5\0", 0xff9d, 0xffb5, false), 12);
+    EXPECT_EQ(code("KPDL", 0xff9f, 0xffae, true), 110);
+    EXPECT_EQ(code("KPDL", 0xff9f, 0xffae, false), 46);
+    EXPECT_EQ(code("KP0\0", 0xff9e, 0xffb0, false), 45);
+    // Operators are the same on both levels.
+    EXPECT_EQ(code("KPMU", 0xffaa, 0xffaa, false), 106);
+    EXPECT_EQ(code("KPAD", 0xffab, 0xffab, true), 107);
+    EXPECT_EQ(code("KPSU", 0xffad, 0xffad, true), 109);
+    EXPECT_EQ(code("KPDV", 0xffaf, 0xffaf, false), 111);
+    EXPECT_EQ(code("KPEN", 0xff8d, 0, true), 13);
+}
+
+TEST(KeyMap, NamedKeys)
+{
+    const std::pair<std::uint32_t, int> named[] = {
+        {0xff08, 8},   {0xff09, 9},   {0xff0d, 13},  {0xffe1, 16},  {0xffe2, 16}, {0xffe3, 17},
+        {0xffe4, 17},  {0xffe9, 18},  {0xff13, 19},  {0xff1b, 27},  {0x20, 32},   {0xff57, 35},
+        {0xff50, 36},  {0xff51, 37},  {0xff52, 38},  {0xff53, 39},  {0xff54, 40}, {0xff63, 45},
+        {0xffff, 46},  {0xff7f, 144}, {0xffe5, 20},  {0xff14, 145}, {0xff55, 33}, {0xff56, 34},
+        {0xff61, 44},
+    };
+    for (const auto& [keysym, vk] : named)
+        EXPECT_EQ(VirtualKeyOfKeysym(keysym), vk) << std::hex << keysym;
+    EXPECT_EQ(VirtualKeyOfKeysym(0), 0);
+    EXPECT_EQ(VirtualKeyOfKeysym(0x1008ff14 /* XF86AudioPlay */), 0);
+    // A key whose first level is empty counts by its second.
+    EXPECT_EQ(code("META", 0, 0xffe7 /* Meta_L */), 0);
+    EXPECT_EQ(code("LALT", 0, 0xffe9), 18);
+}
+
+TEST(KeyLatch, PressedBitLastsUntilTheNextQuery)
+{
+    TKeyLatch latch;
+    EXPECT_EQ(latch.Query('A'), 0);
+    latch.Press('A');
+    latch.Release('A');
+    EXPECT_EQ(latch.Query('A'), KeyPressedBit);
+    EXPECT_EQ(latch.Query('A'), 0);
+    latch.Press('A');
+    EXPECT_EQ(latch.Query('A'), KeyDownBit | KeyPressedBit);
+    EXPECT_EQ(latch.Query('A'), KeyDownBit);
+    latch.Release('A');
+    EXPECT_EQ(latch.Query('A'), 0);
+}
+
+TEST(KeyLatch, TwoKeysOfOneCodeStayDownUntilBothAreUp)
+{
+    TKeyLatch latch;
+    latch.Press(16); // left Shift
+    latch.Press(16); // right Shift
+    latch.Release(16);
+    EXPECT_EQ(latch.Query(16), KeyDownBit | KeyPressedBit);
+    latch.Release(16);
+    latch.Release(16); // a release without its press changes nothing
+    EXPECT_EQ(latch.Query(16), 0);
+    latch.Press(16);
+    EXPECT_EQ(latch.Query(16), KeyDownBit | KeyPressedBit);
+}
+
+TEST(KeyLatch, CodesOutsideTheRangeAreIgnored)
+{
+    TKeyLatch latch;
+    for (int code : {0, -1, 256, 1000}) {
+        latch.Press(code);
+        EXPECT_EQ(latch.Query(code), 0) << code;
+    }
+}
