@@ -2,6 +2,7 @@
 
 #include "Exceptions.h"
 #include "SafeFile.h"
+#include "StrUtils.h"
 
 #include <sys/stat.h>
 
@@ -27,21 +28,6 @@ std::string_view trim(std::string_view s)
     while (!s.empty() && isBlank(s.back()))
         s.remove_suffix(1);
     return s;
-}
-
-char lowerAscii(char c)
-{
-    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
-}
-
-bool sameName(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (lowerAscii(a[i]) != lowerAscii(b[i]))
-            return false;
-    return true;
 }
 
 // One line of the file, as the profile format sees it. `text` holds the line
@@ -121,7 +107,7 @@ public:
     std::optional<size_t> findSection(std::string_view section) const
     {
         for (size_t i = 0; i < lines_.size(); ++i)
-            if (lines_[i].kind == Line::Section && sameName(lines_[i].name(), section))
+            if (lines_[i].kind == Line::Section && SameText(lines_[i].name(), section))
                 return i;
         return std::nullopt;
     }
@@ -139,7 +125,7 @@ public:
     {
         const size_t end = sectionEnd(header);
         for (size_t i = header + 1; i < end; ++i)
-            if (lines_[i].kind == Line::Key && sameName(lines_[i].name(), ident))
+            if (lines_[i].kind == Line::Key && SameText(lines_[i].name(), ident))
                 return i;
         return std::nullopt;
     }
