@@ -15,8 +15,15 @@ TForm::TForm(QWidget* parent, Qt::WindowFlags flags) : QWidget(parent, flags)
     Application().RegisterForm(this);
 }
 
+bool TForm::FormLoading(const QWidget* control)
+{
+    const auto* form = control ? qobject_cast<const TForm*>(control->window()) : nullptr;
+    return form && form->Loading();
+}
+
 void TForm::Create()
 {
+    loading_ = false;
     RunHandler([this] { FormCreate(); });
 }
 

@@ -14,6 +14,12 @@ class TForm : public QWidget {
 public:
     explicit TForm(QWidget* parent = nullptr, Qt::WindowFlags flags = {});
 
+    // True while the form reads its stored definition: from construction
+    // until Create() runs the creation handler.
+    bool Loading() const { return loading_; }
+    // Loading() of the form that holds `control`; false outside forms.
+    static bool FormLoading(const QWidget* control);
+
 protected:
     // Runs FormCreate through the error report; the form is created even when it fails.
     void Create();
@@ -24,6 +30,9 @@ protected:
 
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+
+private:
+    bool loading_ = true;
 };
 
 class TDialogForm : public TForm {
