@@ -4,7 +4,9 @@
 //
 // usage: generate_skin <output directory>
 
-#include "MinimalGifWriter.h"
+#include "Exceptions.h"
+#include "Graphics.h"
+#include "RxGIF.h"
 
 #include <QColor>
 #include <QFont>
@@ -124,11 +126,18 @@ int main(int argc, char** argv)
     }
 
     const QVector<QRgb> palette = bannerPalette();
-    quellora::skin::GifFrames gif;
-    gif.width = 513;
-    gif.height = 80;
-    gif.palette = palette;
-    gif.loops = 0;
+    quellora::TGIFImage gif;
+    gif.SetLogicalSize(513, 80);
+    gif.SetLooping(true, 0);
+    auto addFrame = [&](const QImage& rgb, int left, int top, int delayCs, int disposal) {
+        quellora::TBitmap bitmap;
+        bitmap.SetImage(toIndexed(rgb, palette));
+        quellora::TGIFFrame& frame = gif.Frames(gif.AppendFrame(bitmap));
+        frame.SetOrigin({left, top});
+        frame.SetDelayMs(std::uint16_t(delayCs * 10));
+        frame.SetDisposal(std::uint8_t(disposal));
+        frame.SetKeyColor(quellora::RGB(Key.red(), Key.green(), Key.blue()));
+    };
 
     // Frame 1: the whole banner, the top rows transparent above the window.
     QImage banner(513, 80, QImage::Format_RGB32);
@@ -149,10 +158,10 @@ int main(int argc, char** argv)
         p.setPen(QColor(230, 232, 240));
         p.drawText(QRect(24, 14, 300, 56), Qt::AlignLeft | Qt::AlignVCenter, "Quellora");
     }
-    gif.frames.push_back({toIndexed(banner, palette), 0, 0, 40, 1, true});
+    addFrame(banner, 0, 0, 40, 1);
 
     // Frames 2..9: an equaliser at the right, drawn on its own small frame
-    // and restored to the background before the next one.
+    // and restored to the background (or to the frame before) after each.
     const int heights[8][6] = {{10, 24, 16, 30, 12, 20}, {18, 14, 28, 20, 26, 10}, {26, 30, 12, 14, 20, 28},
                                {14, 20, 24, 10, 30, 16}, {30, 12, 18, 26, 14, 24}, {20, 28, 30, 18, 10, 12},
                                {12, 16, 20, 30, 24, 30}, {24, 10, 14, 22, 28, 18}};
@@ -165,12 +174,13 @@ int main(int argc, char** argv)
             p.fillRect(QRect(4 + b * 15, 38 - h, 11, h), QColor(255, 140 + h * 2, 20));
         }
         p.end();
-        gif.frames.push_back({toIndexed(bars, palette), 392, 24, 12, f % 2 ? 3 : 2, true});
+        addFrame(bars, 392, 24, 12, f % 2 ? 3 : 2);
     }
 
-    std::string error;
-    if (!quellora::skin::WriteGif(gif, dir + "GifUp.gif", error)) {
-        std::fprintf(stderr, "cannot write %sGifUp.gif: %s\n", dir.c_str(), error.c_str());
+    try {
+        gif.SaveToFile(dir + "GifUp.gif");
+    } catch (const quellora::Exception& e) {
+        std::fprintf(stderr, "cannot write %sGifUp.gif: %s\n", dir.c_str(), e.what());
         return 1;
     }
     return 0;
