@@ -1,6 +1,7 @@
 #include "Application.h"
 
 #include <QApplication>
+#include <QFont>
 #include <QWidget>
 
 namespace quellora {
@@ -13,6 +14,10 @@ TApplication& TApplication::Instance()
 
 void TApplication::Initialize()
 {
+    // The windows are laid out for these faces; take the metric-compatible
+    // free faces where they are missing.
+    QFont::insertSubstitution("MS Sans Serif", "Liberation Sans");
+    QFont::insertSubstitution("Arial", "Liberation Sans");
     terminated_ = false;
     minimized_ = false;
 }
