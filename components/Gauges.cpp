@@ -309,9 +309,9 @@ void TGauge::paintNeedle(TCanvas& canvas, const TRect& inner) const
         return;
     // From the left end of the base (0 %) over the top to its right end (100 %).
     const double angle = std::min(percent, 100) * M_PI / 100.0;
-    const double cx = (inner.Left + w) / 2.0;
+    const int cx = (inner.Left + w) / 2;
     const double rx = (w - inner.Left) / 2.0, ry = base - inner.Top;
-    canvas.MoveTo(int(std::lround(cx)), base);
+    canvas.MoveTo(cx, base);
     canvas.LineTo(int(std::lround(cx - rx * std::cos(angle))), int(std::lround(base - ry * std::sin(angle))));
 }
 

@@ -2,6 +2,7 @@
 
 #include "Graphics.h"
 
+#include <cstring>
 #include <vector>
 
 namespace quellora {
@@ -46,8 +47,9 @@ void WithRop(unsigned table, F&& f)
 // For each destination offset along one axis, the source offset, or -1
 // when the pixel is outside either bitmap.
 struct AxisMap {
-    int first = 0;          // first destination coordinate inside the destination
+    int first = 0;           // first destination coordinate inside the destination
     std::vector<int> source; // source coordinate per destination coordinate from `first`
+    bool contiguous = false; // source runs up by one from source[0], all inside
 };
 
 AxisMap MapAxis(int d0, int dn, int s0, int sn, bool mirror, int destLimit, int sourceLimit, bool identity)
@@ -60,6 +62,9 @@ AxisMap MapAxis(int d0, int dn, int s0, int sn, bool mirror, int destLimit, int 
         const int s = identity ? s0 + int(i) : s0 + int(i * sn / dn);
         map.source.push_back(sourceLimit < 0 || (s >= 0 && s < sourceLimit) ? s : -1);
     }
+    map.contiguous = !map.source.empty() && map.source.front() >= 0 && map.source.back() >= 0 &&
+                     map.source.back() - map.source.front() == int(map.source.size()) - 1 &&
+                     (identity && !mirror);
     return map;
 }
 
@@ -99,6 +104,10 @@ void FetchColors(const QImage& src, int sy, const AxisMap& cols, const TBltColor
     }
     default: {
         const QRgb* pixels = reinterpret_cast<const QRgb*>(line);
+        if (cols.contiguous) {
+            std::memcpy(out.data(), pixels + cols.source.front(), out.size() * sizeof(QRgb));
+            break;
+        }
         for (std::size_t i = 0; i < out.size(); ++i)
             out[i] = cols.source[i] < 0 ? 0 : pixels[cols.source[i]];
         break;
@@ -159,6 +168,19 @@ void StretchBlt(TBitmap& dest, int dx, int dy, int dw, int dh, const TBitmap* so
     QRgb pattern = ColorToQRgb(colors.Pattern);
     if (monoDest)
         pattern = qGray(pattern) >= 128 ? ~0u : 0u;
+
+    // Plain true-colour copies are row copies.
+    if (table == 0xCC && !monoDest && src.format() == QImage::Format_RGB32 && cols.contiguous) {
+        for (std::size_t r = 0; r < rows.source.size(); ++r) {
+            if (rows.source[r] < 0)
+                continue;
+            std::memcpy(reinterpret_cast<QRgb*>(dest.image_.scanLine(rows.first + int(r))) + cols.first,
+                        reinterpret_cast<const QRgb*>(src.constScanLine(rows.source[r])) + cols.source.front(),
+                        cols.source.size() * sizeof(QRgb));
+        }
+        dest.Changed();
+        return;
+    }
 
     std::vector<QRgb> sourceRow(cols.source.size(), 0);
     WithRop(table, [&](auto op) {

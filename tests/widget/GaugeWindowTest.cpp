@@ -118,8 +118,6 @@ TEST_F(MainWindowGaugeTest, TextInvertsWhatLiesBeneathIt)
 {
     Gauge()->SetProgress(50);
     const QImage shot = Shot();
-    if (const char* dump = std::getenv("QUELLORA_GAUGE_DUMP"))
-        shot.scaled(465 * 4, 12 * 4).save(dump);
     int overGrey = 0, overOrange = 0;
     for (int y = 0; y < 12; ++y)
         for (int x = 0; x < 465; ++x) {
