@@ -26,6 +26,12 @@ void FillBlack(TBitmap& bitmap)
     canvas.CopyMode = SRCCOPY;
 }
 
+// The gauge's measure of the inner rectangle: one more than its width and height.
+TSize Extent(const TRect& inner)
+{
+    return {inner.Right - inner.Left + 1, inner.Bottom - inner.Top + 1};
+}
+
 // Truncation toward zero of a length that the callers bound to the gauge's size.
 int Truncate(long double value)
 {
@@ -97,42 +103,27 @@ void TGauge::SetProgress(int value)
 
 void TGauge::SetKind(TGaugeKind kind)
 {
-    if (kind == kind_)
-        return;
-    kind_ = kind;
-    refreshNow();
+    setAndRepaint(kind_, kind);
 }
 
 void TGauge::SetShowText(bool show)
 {
-    if (show == showText_)
-        return;
-    showText_ = show;
-    refreshNow();
+    setAndRepaint(showText_, show);
 }
 
 void TGauge::SetBorderStyle(TBorderStyle style)
 {
-    if (style == borderStyle_)
-        return;
-    borderStyle_ = style;
-    refreshNow();
+    setAndRepaint(borderStyle_, style);
 }
 
 void TGauge::SetForeColor(TColor color)
 {
-    if (color == foreColor_)
-        return;
-    foreColor_ = color;
-    refreshNow();
+    setAndRepaint(foreColor_, color);
 }
 
 void TGauge::SetBackColor(TColor color)
 {
-    if (color == backColor_)
-        return;
-    backColor_ = color;
-    refreshNow();
+    setAndRepaint(backColor_, color);
 }
 
 TColor TGauge::Color() const
@@ -170,6 +161,15 @@ int TGauge::PercentComplete() const
     if (range == 0)
         return 0;
     return Truncate((long double)((long long)progress_ - minValue_) * 100.0L / (long double)range);
+}
+
+template <typename T>
+void TGauge::setAndRepaint(T& field, T value)
+{
+    if (value == field)
+        return;
+    field = value;
+    refreshNow();
 }
 
 void TGauge::refreshNow()
@@ -248,8 +248,7 @@ void TGauge::paintBar(TCanvas& canvas, const TRect& inner, bool horizontal) cons
     canvas.Pen.Color = foreColor_;
     canvas.Pen.Width = 1;
     canvas.Brush.Color = foreColor_;
-    const int w = inner.Right - inner.Left + 1;
-    const int h = inner.Bottom - inner.Top + 1;
+    const auto [w, h] = Extent(inner);
     const long double share = PercentComplete() * 0.01L;
     // The bar's far edge is its length taken as a coordinate, not added to
     // the inner rectangle's origin.
@@ -268,14 +267,18 @@ void TGauge::paintBar(TCanvas& canvas, const TRect& inner, bool horizontal) cons
     }
 }
 
-void TGauge::paintPie(TCanvas& canvas, const TRect& inner) const
+TSize TGauge::prepareDial(TCanvas& canvas, const TRect& inner) const
 {
     canvas.Brush.Color = Color();
     canvas.FillRect(inner);
-    const int w = inner.Right - inner.Left + 1;
-    const int h = inner.Bottom - inner.Top + 1;
     canvas.Pen.Color = foreColor_;
     canvas.Pen.Width = 1;
+    return Extent(inner);
+}
+
+void TGauge::paintPie(TCanvas& canvas, const TRect& inner) const
+{
+    const auto [w, h] = prepareDial(canvas, inner);
     canvas.Brush.Color = backColor_;
     canvas.Ellipse(inner.Left, inner.Top, w, h);
     const int percent = PercentComplete();
@@ -293,12 +296,7 @@ void TGauge::paintPie(TCanvas& canvas, const TRect& inner) const
 
 void TGauge::paintNeedle(TCanvas& canvas, const TRect& inner) const
 {
-    canvas.Brush.Color = Color();
-    canvas.FillRect(inner);
-    const int w = inner.Right - inner.Left + 1;
-    const int h = inner.Bottom - inner.Top + 1;
-    canvas.Pen.Color = foreColor_;
-    canvas.Pen.Width = 1;
+    const auto [w, h] = prepareDial(canvas, inner);
     // The upper half of an ellipse whose centre sits on the bottom edge, and its base line.
     const int base = h - 1;
     canvas.Arc(inner.Left, inner.Top, w, base * 2 - inner.Top, w, base, inner.Left, base);
@@ -326,8 +324,9 @@ void TGauge::paintText(TBitmap& image, const TRect& inner) const
     canvas.Font = font_;
     // White glyphs combined by exclusive or show the inverse of what lies beneath.
     canvas.Font.Color = clWhite;
-    const int x = ((inner.Right - inner.Left + 1) - canvas.TextWidth(shown)) / 2;
-    const int y = ((inner.Bottom - inner.Top + 1) - canvas.TextHeight(shown)) / 2;
+    const TSize extent = Extent(inner);
+    const int x = (extent.cx - canvas.TextWidth(shown)) / 2;
+    const int y = (extent.cy - canvas.TextHeight(shown)) / 2;
     canvas.TextRect(inner, x, y, shown);
 
     const TRect all = Rect(0, 0, image.Width(), image.Height());

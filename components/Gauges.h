@@ -88,7 +88,11 @@ protected:
 
 private:
     void refreshNow();
+    template <typename T>
+    void setAndRepaint(T& field, T value);
     void paintBar(TCanvas& canvas, const TRect& inner, bool horizontal) const;
+    // Fills the inner rectangle with Color, sets the pen; the inner extent.
+    TSize prepareDial(TCanvas& canvas, const TRect& inner) const;
     void paintPie(TCanvas& canvas, const TRect& inner) const;
     void paintNeedle(TCanvas& canvas, const TRect& inner) const;
     void paintText(TBitmap& image, const TRect& inner) const;

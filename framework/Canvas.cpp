@@ -16,11 +16,25 @@ QString Text(const std::string& text)
     return QString::fromLocal8Bit(text.data(), qsizetype(text.size()));
 }
 
-// Angle in degrees, counter-clockwise from three o'clock, of (x, y) seen from the centre.
-double RadialAngle(double cx, double cy, int x, int y)
-{
-    return std::atan2(cy - y, x - cx) * 180.0 / M_PI;
-}
+// An arc of the ellipse in (x1, y1, x2, y2), counter-clockwise from the
+// radial through (x3, y3) to the one through (x4, y4), in QPainter's terms
+// (sixteenths of a degree); equal radials go all the way round.
+struct ArcGeometry {
+    ArcGeometry(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4)
+        : box(std::min(x1, x2), std::min(y1, y2), std::abs(x2 - x1) - 1, std::abs(y2 - y1) - 1)
+    {
+        const double cx = (x1 + x2) / 2.0, cy = (y1 + y2) / 2.0;
+        const double from = std::atan2(cy - y3, x3 - cx) * 180.0 / M_PI;
+        double sweep = std::atan2(cy - y4, x4 - cx) * 180.0 / M_PI - from;
+        while (sweep <= 0)
+            sweep += 360.0;
+        start = int(std::lround(from * 16));
+        span = int(std::lround(sweep * 16));
+    }
+    QRect box;
+    int start = 0;
+    int span = 0;
+};
 
 } // namespace
 
@@ -135,33 +149,23 @@ void TCanvas::Ellipse(int x1, int y1, int x2, int y2)
 
 void TCanvas::Pie(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4)
 {
-    const double cx = (x1 + x2) / 2.0, cy = (y1 + y2) / 2.0;
-    const double start = RadialAngle(cx, cy, x3, y3);
-    double span = RadialAngle(cx, cy, x4, y4) - start;
-    while (span <= 0)
-        span += 360.0;
+    const ArcGeometry arc(x1, y1, x2, y2, x3, y3, x4, y4);
     paint([&](QPainter& p) {
         p.setPen(qpen());
         p.setBrush(Brush.Style == bsClear ? QBrush(Qt::NoBrush) : QBrush(ColorToQColor(Brush.Color)));
-        const QRect box(std::min(x1, x2), std::min(y1, y2), std::abs(x2 - x1) - 1, std::abs(y2 - y1) - 1);
-        if (span >= 360.0)
-            p.drawEllipse(box);
+        if (arc.span >= 360 * 16)
+            p.drawEllipse(arc.box);
         else
-            p.drawPie(box, int(std::lround(start * 16)), int(std::lround(span * 16)));
+            p.drawPie(arc.box, arc.start, arc.span);
     });
 }
 
 void TCanvas::Arc(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4)
 {
-    const double cx = (x1 + x2) / 2.0, cy = (y1 + y2) / 2.0;
-    const double start = RadialAngle(cx, cy, x3, y3);
-    double span = RadialAngle(cx, cy, x4, y4) - start;
-    while (span <= 0)
-        span += 360.0;
+    const ArcGeometry arc(x1, y1, x2, y2, x3, y3, x4, y4);
     paint([&](QPainter& p) {
         p.setPen(qpen());
-        const QRect box(std::min(x1, x2), std::min(y1, y2), std::abs(x2 - x1) - 1, std::abs(y2 - y1) - 1);
-        p.drawArc(box, int(std::lround(start * 16)), int(std::lround(span * 16)));
+        p.drawArc(arc.box, arc.start, arc.span);
     });
 }
 
