@@ -166,8 +166,10 @@ MCIERROR TGstMciDevice::Open(const std::string& path, std::string& detail)
     GstStateChangeReturn ret = gst_element_set_state(playbin_, GST_STATE_PAUSED);
     if (ret != GST_STATE_CHANGE_FAILURE)
         ret = gst_element_get_state(playbin_, nullptr, nullptr, OpenTimeoutMs * GST_MSECOND);
-    // The first error names the cause; the generic ones follow it.
-    if (GstMessage* message = gst_bus_pop_filtered(bus_, GST_MESSAGE_ERROR)) {
+    // The first error names the cause; the generic ones follow it. A failed
+    // state change can return before its error has reached the bus.
+    const GstClockTime grace = ret == GST_STATE_CHANGE_FAILURE ? GST_SECOND : 0;
+    if (GstMessage* message = gst_bus_timed_pop_filtered(bus_, grace, GST_MESSAGE_ERROR)) {
         const MCIERROR rc = ParseError(message, detail);
         gst_message_unref(message);
         return rc;
