@@ -8,6 +8,7 @@
 #include "Exceptions.h"
 #include "Handler.h"
 #include "ListBox.h"
+#include "MPlayer.h"
 #include "Paths.h"
 #include "Timer.h"
 #include "Unit2.h"
@@ -53,6 +54,8 @@ TForm1::TForm1() : TForm(nullptr, Qt::Window | Qt::FramelessWindowHint), ui(new 
     GeT = new TTimer(this);
     GeT->SetInterval(1);
     GeT->OnTimer = [this] { GeTTimer(); };
+
+    PLayer = new TMediaPlayer(this);
 
     buildMenu();
     connectHandlers();
@@ -188,11 +191,29 @@ void TForm1::releaseComponents()
 {
     // The About box's image, the banner and the player go before the
     // windows; freeing the player closes its device.
+    // The About box's image and the banner are released here, before the player.
+
+    // No tick may reach the player once it is gone.
+    GeT->SetEnabled(false);
+    delete PLayer;
+    PLayer = nullptr;
 }
 
 void TForm1::stopPlayer()
 {
-    // The media player device is wired in with the player component.
+    PLayer->Stop();
+}
+
+void TForm1::ADDVoLume()
+{
+    if (GetVolume(*PLayer) + 100 <= 1000)
+        SetVolume(*PLayer, GetVolume(*PLayer) + 100);
+}
+
+void TForm1::TakeVoLume()
+{
+    if (GetVolume(*PLayer) - 100 >= 0)
+        SetVolume(*PLayer, GetVolume(*PLayer) - 100);
 }
 
 void TForm1::Button1Click()

@@ -19,6 +19,7 @@ namespace quellora {
 
 class TCoolTrayIcon;
 class TListBox;
+class TMediaPlayer;
 class TTimer;
 
 class TForm1 : public TForm {
@@ -34,6 +35,8 @@ public:
     TListBox* Mp3LisT() const;
     TCoolTrayIcon* TrayIcon = nullptr;
     TTimer* GeT = nullptr;
+    // The media player device; never visible.
+    TMediaPlayer* PLayer = nullptr;
     QMenu* LisTMenu = nullptr;
     TOpenDialog OpenFile;
     TOpenDialog OpenLisT;
@@ -50,6 +53,9 @@ public:
     void Adddirectory1Click();
     void TrayIconClick();
     void ExiTNoW();
+    // One volume step of 100 up or down, within 0..1000.
+    void ADDVoLume();
+    void TakeVoLume();
 
     // Playlist menu.
     void Addfile1Click();
