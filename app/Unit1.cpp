@@ -13,6 +13,7 @@
 #include "Timer.h"
 #include "Unit2.h"
 #include "Unit3.h"
+#include "Unit4.h"
 #include "Unit5.h"
 
 #include <QIcon>
@@ -260,6 +261,7 @@ void TForm1::TrayIconClick()
 
 void TForm1::GeTTimer()
 {
+    PollKeys();
     // The playback controller's tick.
 }
 
