@@ -2,6 +2,10 @@
 
 #include "KeyMap.h"
 
+#include <QCoreApplication>
+#include <QPointer>
+#include <QSocketNotifier>
+
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
@@ -48,10 +52,17 @@ private:
 class TXKeySource : public TKeySource {
 public:
     TXKeySource(Display* dpy, int xiOpcode) : dpy_(dpy), xiOpcode_(xiOpcode) {}
-    ~TXKeySource() override { XCloseDisplay(dpy_); }
+    ~TXKeySource() override
+    {
+        delete notifier_.data();
+        XCloseDisplay(dpy_);
+    }
 
     bool start();
     void Drain() override;
+    // In a program with an event loop, the loop tells when the server has
+    // sent something, so that idle polls make no system call.
+    void watchConnection();
     std::uint16_t GetAsyncKeyState(int code) override { return latch_.Query(code); }
 
 private:
@@ -71,6 +82,9 @@ private:
     // release undoes exactly that press even if NumLock changed meanwhile.
     std::array<std::uint8_t, 256> downCode_{};
     TKeyLatch latch_;
+    // Owned by the application object, so that it goes before the loop does.
+    QPointer<QSocketNotifier> notifier_;
+    bool readable_ = true;
 };
 
 bool TXKeySource::start()
@@ -169,8 +183,23 @@ void TXKeySource::onXkb(const XEvent& event)
         numLock_ = (xkb.state.locked_mods & numLockMask_) != 0;
 }
 
+void TXKeySource::watchConnection()
+{
+    if (!QCoreApplication::instance())
+        return;
+    notifier_ = new QSocketNotifier(ConnectionNumber(dpy_), QSocketNotifier::Read, QCoreApplication::instance());
+    // The socket stays readable until the next poll reads it: one signal is
+    // enough, and a notifier left on would spin the loop until then.
+    QObject::connect(notifier_, &QSocketNotifier::activated, notifier_, [this] {
+        notifier_->setEnabled(false);
+        readable_ = true;
+    });
+}
+
 void TXKeySource::Drain()
 {
+    if (notifier_ && !readable_ && XEventsQueued(dpy_, QueuedAlready) == 0)
+        return;
     // Only what has already arrived: XPending reads without blocking.
     while (XPending(dpy_) > 0) {
         XEvent event;
@@ -194,6 +223,10 @@ void TXKeySource::Drain()
             onXkb(event);
         }
     }
+    if (notifier_) {
+        readable_ = false;
+        notifier_->setEnabled(true);
+    }
 }
 
 } // namespace
@@ -214,6 +247,7 @@ std::unique_ptr<TKeySource> OpenXKeySource(const char* displayName)
     auto source = std::make_unique<TXKeySource>(dpy, opcode);
     if (!source->start())
         return nullptr;
+    source->watchConnection();
     return source;
 }
 
