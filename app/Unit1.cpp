@@ -121,6 +121,10 @@ void TForm1::connectHandlers()
 
 std::string TForm1::SkinErrorMessage()
 {
+    ConnectHandler(ui->Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
+    ConnectHandler(ui->Button4, &QPushButton::clicked, this, [this] { Button4Click(); });
+    ConnectHandler(ui->Button5, &QPushButton::clicked, this, [this] { Button5Click(); });
+    ui->Mp3LisT->OnDblClick = [this] { Mp3LisTDblClick(); };
     return "Could not load skin from <" + ExeDir() +
            "Skin> Delete <Skin> directory and rename the <Skin2> directory to <Skin> or reinstall Quellora!";
 }
@@ -257,12 +261,6 @@ void TForm1::Button7Click()
 void TForm1::TrayIconClick()
 {
     Application().Restore();
-}
-
-void TForm1::GeTTimer()
-{
-    PollKeys();
-    // The playback controller's tick.
 }
 
 std::string TForm1::DefaultListPath() const

@@ -69,6 +69,10 @@ public:
     void GeTTimer();
 
     static std::string SkinErrorMessage();
+    void Button3Click(); // Play
+    void Button4Click(); // Pause
+    void Button5Click(); // Stop
+    void Mp3LisTDblClick();
 
     Ui::Form1* ui;
 
@@ -92,3 +96,7 @@ private:
 extern TForm1* Form1;
 
 } // namespace quellora
+    void openAndPlay();
+// The file last started by a double-click.
+extern std::string CurrentFile;
+

@@ -1,0 +1,148 @@
+// The playback controller: the Play, Pause and Stop buttons, the double-click
+// on the playlist and the heartbeat tick, all through the player device. The
+// status line is the one record of what is playing.
+
+#include "Unit1.h"
+
+#include "ui_Unit1.h"
+
+#include "Dialogs.h"
+#include "Gauges.h"
+#include "ListBox.h"
+#include "MPlayer.h"
+#include "Paths.h"
+#include "RandomIndex.h"
+#include "Unit3.h"
+#include "Unit4.h"
+
+namespace quellora {
+
+std::string CurrentFile;
+
+namespace {
+std::string playing(const std::string& file)
+{
+    return "Playing <" + file + ">";
+}
+
+std::string paused(const std::string& file)
+{
+    return "Pause <" + file + ">";
+}
+} // namespace
+
+bool TForm1::PlayRandom() const
+{
+    // Ticks can arrive before the settings dialog exists.
+    return Form3 && Form3->PlayRandomChecked();
+}
+
+void TForm1::openAndPlay()
+{
+    try {
+        PLayer->Open();
+    } catch (...) {
+        // The failed open has closed the earlier device: nothing plays now.
+        SetStatusLine("");
+        throw;
+    }
+    PLayer->Play();
+}
+
+void TForm1::StartRandom()
+{
+    TStringListModel& items = Mp3LisT()->Items();
+    PLayer->Close();
+    PLayer->FileName = items.Get(RandomIndex(items.Count()));
+    openAndPlay();
+    SetStatusLine(playing(PLayer->FileName));
+}
+
+void TForm1::StartNext()
+{
+    TStringListModel& items = Mp3LisT()->Items();
+    int next = Mp3LisT()->ItemIndex() + 1;
+    // After the last item the list starts again from the first.
+    if (next >= items.Count())
+        next = 0;
+    Mp3LisT()->SetItemIndex(next);
+    PLayer->FileName = items.Get(Mp3LisT()->ItemIndex());
+    SetStatusLine(playing(PLayer->FileName));
+    openAndPlay();
+}
+
+void TForm1::Button3Click()
+{
+    const int count = Mp3LisT()->Items().Count();
+    if (count == 0)
+        MessageDlgError("Nothing to play! Load some files first!");
+    if (status_ == paused(CurrentFile)) {
+        PLayer->Resume();
+        SetStatusLine(playing(PLayer->FileName));
+    } else if (PlayRandom() && Mp3LisT()->Items().Count() > 0) {
+        StartRandom();
+    }
+}
+
+void TForm1::Button4Click()
+{
+    if (status_.empty())
+        return;
+    if (status_ == paused(CurrentFile)) {
+        PLayer->Resume();
+        SetStatusLine(playing(CurrentFile));
+    } else if (status_ == playing(CurrentFile)) {
+        PLayer->Pause();
+        SetStatusLine(paused(CurrentFile));
+    }
+}
+
+void TForm1::Button5Click()
+{
+    if (status_.empty())
+        return;
+    PLayer->Stop();
+    SetStatusLine("");
+}
+
+void TForm1::Mp3LisTDblClick()
+{
+    TStringListModel& items = Mp3LisT()->Items();
+    CurrentFile = items.Get(Mp3LisT()->ItemIndex());
+    PLayer->Close();
+    if (FileExists(CurrentFile)) {
+        PLayer->FileName = CurrentFile;
+        openAndPlay();
+        SetStatusLine(playing(CurrentFile));
+    } else {
+        // The file is gone: drop it from the list (not saved) and, as the
+        // device is closed now, go idle.
+        items.Delete(Mp3LisT()->ItemIndex());
+        SetStatusLine("");
+    }
+}
+
+void TForm1::GeTTimer()
+{
+    PollKeys();
+    if (!PLayer)
+        return; // the window is closing
+    TGauge* gauge = ui->Progress;
+    if (status_.empty()) {
+        gauge->SetProgress(0);
+        return;
+    }
+    gauge->SetMaxValue(PLayer->TrackLength(1));
+    gauge->SetProgress(PLayer->Position());
+    if (gauge->Progress() != gauge->MaxValue())
+        return;
+    // The file has ended.
+    if (Mp3LisT()->Items().Count() == 0)
+        return;
+    if (PlayRandom())
+        StartRandom();
+    else
+        StartNext();
+}
+
+} // namespace quellora

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# A double-click on the first item plays the list's files one after another;
+# which file is open is read from /proc, outside the player.
+source "$(dirname "$0")/lib.sh"
+e2e_setup "$1"
+
+songs=()
+for i in 0 1 2; do
+  f="$E2E_DIR/song $i.mp3"
+  sox -n -r 44100 -c 1 -b 16 -t wav - synth 1 sine $((300 + 150 * i)) 2>/dev/null | lame --quiet -b 64 - "$f"
+  songs+=("$f")
+done
+e2e_list "$E2E_APP/Default.qfl" "${songs[@]}"
+printf '[Other]\r\nPlayrandom=no\r\n' >"$E2E_APP/Config.ini"
+
+e2e_start
+e2e_wait_main_window
+# The first row of the list, double-clicked.
+xdotool mousemove --window "$E2E_WIN" 100 118 click --repeat 2 --delay 60 1
+
+# Record the order in which the files are open.
+seen=()
+record() {
+  local f
+  f="$(e2e_open_files | grep -F "$E2E_DIR/song " | tail -n1)"
+  if [[ -n "$f" && "${seen[-1]:-}" != "$f" ]]; then seen+=("$f"); fi
+  ((${#seen[@]} >= 4))
+}
+e2e_wait 30 record || e2e_fail "files opened: ${seen[*]:-none}"
+expected=("${songs[0]}" "${songs[1]}" "${songs[2]}" "${songs[0]}")
+for i in 0 1 2 3; do
+  [[ "${seen[$i]}" == "${expected[$i]}" ]] || e2e_fail "start $i opened '${seen[$i]}', expected '${expected[$i]}'"
+done
+e2e_alive || e2e_fail "the player ended"
+echo "PASS"
