@@ -1,5 +1,6 @@
 #include "Graphics.h"
 
+#include "Dib.h"
 #include "Exceptions.h"
 
 #include <QBuffer>
@@ -53,18 +54,6 @@ QImage BlankImage(int width, int height, QImage::Format format, const QList<QRgb
         image.fill(uint(NearestIndex(table, qRgb(255, 255, 255))));
     }
     return image;
-}
-
-// Bits per pixel of a BMP stream's header, 0 when the header is unknown.
-int BmpBitCount(const QByteArray& bytes)
-{
-    if (bytes.size() < 30 || bytes[0] != 'B' || bytes[1] != 'M')
-        return 0;
-    auto u16 = [&](int at) { return int(quint8(bytes[at])) | (int(quint8(bytes[at + 1])) << 8); };
-    const int headerSize = u16(14) | (u16(16) << 16);
-    if (headerSize == 12)
-        return u16(24);
-    return u16(28);
 }
 
 } // namespace
@@ -376,28 +365,38 @@ TColor TBitmap::Pixel(int x, int y) const
 
 void TBitmap::LoadFromBytes(const QByteArray& bytes)
 {
-    const int bits = BmpBitCount(bytes);
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, "BMP");
     QImage image;
-    if (bits == 0 || !reader.read(&image) || image.isNull())
+    int bits = 0;
+    switch (ReadDib(bytes, image, bits)) {
+    case TDibResult::Ok:
+        break;
+    case TDibResult::Unsupported: {
+        // Compressed and bit-field encodings are left to the toolkit's reader.
+        QBuffer buffer;
+        buffer.setData(bytes);
+        buffer.open(QIODevice::ReadOnly);
+        QImageReader reader(&buffer, "BMP");
+        if (reader.read(&image) && !image.isNull()) {
+            if (image.format() != QImage::Format_Mono && image.format() != QImage::Format_Indexed8)
+                image = image.convertToFormat(QImage::Format_RGB32);
+            break;
+        }
+        [[fallthrough]];
+    }
+    case TDibResult::Invalid:
         throw EInvalidGraphic("Bitmap image is not valid");
+    }
     TPixelFormat format = pfDevice;
     switch (bits) {
-    case 1:
-        image = image.convertToFormat(QImage::Format_Mono);
-        format = pf1bit;
-        break;
-    case 4:
-    case 8:
-        image = image.convertToFormat(QImage::Format_Indexed8);
-        format = bits == 4 ? pf4bit : pf8bit;
-        break;
+    case 1: format = pf1bit; break;
+    case 4: format = pf4bit; break;
+    case 8: format = pf8bit; break;
+    case 24: format = pf24bit; break;
+    case 32: format = pf32bit; break;
     default:
-        image = image.convertToFormat(QImage::Format_RGB32);
-        format = bits == 24 ? pf24bit : bits == 32 ? pf32bit : pfDevice;
+        format = image.format() == QImage::Format_Mono       ? pf1bit
+                 : image.format() == QImage::Format_Indexed8 ? pf8bit
+                                                              : pfDevice;
         break;
     }
     handleType_ = bmDIB;

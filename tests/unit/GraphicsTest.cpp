@@ -48,6 +48,7 @@ QByteArray Bmp(int width, int height, int bits, const std::vector<TColor>& table
     put16(26, 1);
     put16(28, quint16(bits));
     put32(34, quint32(rows.size()));
+    put32(46, quint32(table.size()));
     for (TColor c : table) {
         bytes.append(char(GetBValue(c)));
         bytes.append(char(GetGValue(c)));
@@ -263,11 +264,36 @@ TEST(BitmapTest, LoadsBmpStreamsIntoTheirPixelFormats)
     EXPECT_EQ(Rows(bitmap), Rows(*original));
 }
 
+TEST(BitmapTest, KeepsTheIndicesAndTableOrderOfTheStream)
+{
+    TBitmap bitmap;
+    // Light colour first: the bits and the table stay as they are.
+    bitmap.LoadFromBytes(Bmp(2, 1, 1, {clWhite, clBlack}, QByteArray("\x40\0\0\0", 4)));
+    EXPECT_EQ(bitmap.Palette(), (std::vector<TColor>{clWhite, clBlack}));
+    EXPECT_EQ(bitmap.ScanLine(0)[0] & 0xC0, 0x40);
+    EXPECT_EQ(Rows(bitmap), (std::vector<std::vector<TColor>>{{clWhite, clBlack}}));
+
+    // 4 bits, high nibble first, table padded to 16 entries.
+    bitmap.LoadFromBytes(Bmp(3, 1, 4, {A, B, clRed}, QByteArray("\x21\x00\0\0", 4)));
+    EXPECT_EQ(bitmap.PixelFormat(), pf4bit);
+    EXPECT_EQ(bitmap.Palette().size(), 16u);
+    EXPECT_EQ(bitmap.ScanLine(0)[0], 2);
+    EXPECT_EQ(bitmap.ScanLine(0)[1], 1);
+    EXPECT_EQ(Rows(bitmap), (std::vector<std::vector<TColor>>{{clRed, B, A}}));
+
+    // A negative height stores the rows top-down.
+    QByteArray topDown = Bmp(1, 2, 8, {A, B}, QByteArray("\x00\0\0\0\x01\0\0\0", 8));
+    qToLittleEndian(qint32(-2), topDown.data() + 22);
+    bitmap.LoadFromBytes(topDown);
+    EXPECT_EQ(Rows(bitmap), (std::vector<std::vector<TColor>>{{A}, {B}}));
+}
+
 TEST(BitmapTest, DamagedStreamsAreRefusedAndTheBitmapKept)
 {
     auto bitmap = Pixels({{A}});
     for (const QByteArray& bad : {QByteArray(), QByteArray("GIF89a....................................."),
-                                  Bmp(4, 4, 24, {}, QByteArray(3, 'x')).left(40)}) {
+                                  Bmp(4, 4, 24, {}, QByteArray(3, 'x')).left(40), Bmp(4, 4, 24, {}, QByteArray(20, 'x')),
+                                  Bmp(100000, 100000, 8, {A}, QByteArray(4, 'x'))}) {
         try {
             bitmap->LoadFromBytes(bad);
             ADD_FAILURE() << "no error for " << bad.size() << " bytes";
