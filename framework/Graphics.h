@@ -112,7 +112,9 @@ public:
     TColor Pixel(int x, int y) const;          // clNone outside the bitmap
     void SetPixel(int x, int y, TColor color); // ignored outside the bitmap
 
-    // Copies with CopyMode; the source rectangle is stretched to `dest`.
+    // Copies with CopyMode; the source rectangle is stretched to `dest`. Onto
+    // a monochrome bitmap, source pixels of the source canvas's brush colour
+    // become white; PAT* modes use this canvas's brush colour.
     void CopyRect(const TRect& dest, const TCanvas& source, const TRect& sourceRect);
     // Whole bitmaps with CopyMode; a bitmap marked Transparent leaves its
     // transparent colour's pixels out.
