@@ -10,6 +10,8 @@
 #include "ListBox.h"
 #include "MPlayer.h"
 #include "Paths.h"
+#include "SkinRegion.h"
+#include "SurfaceDrag.h"
 #include "Timer.h"
 #include "Unit2.h"
 #include "Unit3.h"
@@ -18,6 +20,7 @@
 
 #include <QIcon>
 #include <QMenu>
+#include <QPainter>
 #include <QPushButton>
 
 // The forms' resources live in a static library: register them by hand.
@@ -57,6 +60,11 @@ TForm1::TForm1() : TForm(nullptr, Qt::Window | Qt::FramelessWindowHint), ui(new 
     GeT->OnTimer = [this] { GeTTimer(); };
 
     PLayer = new TMediaPlayer(this);
+
+    // The body drags the window; what is drawn on it lets the mouse through.
+    auto* drag = new TSurfaceDrag(this);
+    for (QWidget* surface : std::initializer_list<QWidget*>{ui->Bck, ui->GifUp, ui->Status, ui->Progress})
+        drag->AddSurface(surface);
 
     buildMenu();
     connectHandlers();
@@ -167,7 +175,18 @@ void TForm1::loadBanner(const std::string& path)
 
 void TForm1::applySkinRegion()
 {
-    // The window takes the skin's shape once the region builder is in place.
+    SkinRegion = BuildSkinRegion(SkinBitmap);
+    SetWindowRgn(this, SkinRegion);
+}
+
+void TForm1::FormPaint()
+{
+    QPainter(this).drawImage(0, 0, SkinBitmap);
+}
+
+void TForm1::paintEvent(QPaintEvent* event)
+{
+    RunHandler([this] { FormPaint(); });
 }
 
 void TForm1::FormShow()

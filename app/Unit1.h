@@ -6,6 +6,7 @@
 #include "Forms.h"
 
 #include <QImage>
+#include <QRegion>
 #include <memory>
 #include <string>
 
@@ -44,6 +45,8 @@ public:
 
     // The skin bitmap shown by Bck; empty when the file was missing.
     QImage SkinBitmap;
+    // The window's shape, built once from SkinBitmap.
+    QRegion SkinRegion;
 
     // Housekeeping handlers.
     void Button1Click(); // ExiT
@@ -80,6 +83,8 @@ protected:
     void FormCreate() override;
     void FormShow() override;
     void FormClose() override;
+    void FormPaint();
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void connectHandlers();

@@ -1,0 +1,114 @@
+#include "SkinRegion.h"
+
+#include <QWidget>
+#include <vector>
+
+namespace quellora {
+
+namespace {
+template <typename Pixel>
+TRun findRun(const Pixel* row, int width, int x)
+{
+    const bool transparent = IsKeyPixel(row, x);
+    int last = x;
+    while (last + 1 < width && IsKeyPixel(row, last + 1) == transparent)
+        ++last;
+    return {last, transparent};
+}
+
+using Runs = std::vector<std::pair<int, int>>; // first and last column of each opaque run
+
+// Rectangles are handed to the region in pieces of this many: the region
+// appends each piece below the last, and no copy of the whole is ever made.
+constexpr size_t PieceRects = 65536;
+
+class TRegionBuilder {
+public:
+    // The band of equal rows [top, bottom) made of `runs`.
+    void AddBand(const Runs& runs, int top, int bottom)
+    {
+        for (const auto& [x, last] : runs)
+            piece_.emplace_back(QPoint(x, top), QPoint(last, bottom - 1));
+        if (piece_.size() >= PieceRects)
+            flush();
+    }
+
+    QRegion Finish()
+    {
+        flush();
+        return std::move(region_);
+    }
+
+private:
+    void flush()
+    {
+        if (piece_.empty())
+            return;
+        QRegion piece;
+        piece.setRects(piece_.data(), int(piece_.size()));
+        region_ += piece;
+        piece_.clear();
+    }
+
+    QRegion region_;
+    std::vector<QRect> piece_;
+};
+
+// Rows with the same runs are joined into one band, so the rectangles come
+// out y-x banded and coalesced, as QRegion keeps them itself.
+template <typename Pixel>
+QRegion collectRegion(const QImage& image)
+{
+    const int width = image.width();
+    TRegionBuilder builder;
+    Runs band, runs;
+    int bandTop = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* row = reinterpret_cast<const Pixel*>(image.constScanLine(y));
+        runs.clear();
+        for (int x = 0; x < width;) {
+            const TRun run = findRun(row, width, x);
+            if (!run.transparent)
+                runs.emplace_back(x, run.last);
+            x = run.last + 1;
+        }
+        if (runs != band) {
+            builder.AddBand(band, bandTop, y);
+            band.swap(runs);
+            bandTop = y;
+        }
+    }
+    builder.AddBand(band, bandTop, image.height());
+    return builder.Finish();
+}
+} // namespace
+
+TRun FindRun(const uchar* row, int width, int x)
+{
+    return findRun(row, width, x);
+}
+
+TRun FindRun(const QRgb* row, int width, int x)
+{
+    return findRun(row, width, x);
+}
+
+QRegion BuildSkinRegion(const QImage& bitmap)
+{
+    if (bitmap.isNull())
+        return {};
+    // A 24-bit copy of a large 32-bit skin would cost more than the scan itself.
+    if (bitmap.format() == QImage::Format_RGB32 || bitmap.format() == QImage::Format_ARGB32)
+        return collectRegion<QRgb>(bitmap);
+    if (bitmap.format() == QImage::Format_BGR888)
+        return collectRegion<uchar>(bitmap);
+    return collectRegion<uchar>(bitmap.convertToFormat(QImage::Format_BGR888));
+}
+
+void SetWindowRgn(QWidget* window, const QRegion& region)
+{
+    // One pixel outside the window: a shape that shows nothing.
+    window->setMask(region.isEmpty() ? QRegion(-1, -1, 1, 1) : region);
+}
+
+} // namespace quellora
