@@ -2,6 +2,7 @@
 
 #include "Handler.h"
 #include "Paths.h"
+#include "QtText.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -17,17 +18,6 @@ TDirectoryEdit::Script& script()
 {
     static TDirectoryEdit::Script s;
     return s;
-}
-
-QString toQ(const std::string& s)
-{
-    return QString::fromLocal8Bit(s.data(), qsizetype(s.size()));
-}
-
-std::string fromQ(const QString& s)
-{
-    const QByteArray bytes = s.toLocal8Bit();
-    return std::string(bytes.constData(), size_t(bytes.size()));
 }
 } // namespace
 
@@ -48,13 +38,13 @@ void TDirectoryEdit::SetScript(Script s)
 
 std::string TDirectoryEdit::Text() const
 {
-    return text() == shown_ ? bytes_ : fromQ(text());
+    return text() == shown_ ? bytes_ : FromQString(text());
 }
 
 void TDirectoryEdit::SetText(const std::string& text)
 {
     bytes_ = text;
-    shown_ = toQ(text);
+    shown_ = ToQString(text);
     setText(shown_);
 }
 
@@ -71,15 +61,15 @@ std::optional<std::string> TDirectoryEdit::choose(const TBrowseRequest& request)
     if (script())
         return script()(request);
     // Modal to the whole application, centred on the screen.
-    QFileDialog dialog(nullptr, toQ(request.title));
+    QFileDialog dialog(nullptr, ToQString(request.title));
     dialog.setWindowModality(Qt::ApplicationModal);
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     dialog.setOption(QFileDialog::ShowDirsOnly, true);
     dialog.setFileMode(QFileDialog::Directory);
-    dialog.setDirectory(toQ(request.startDir));
+    dialog.setDirectory(ToQString(request.startDir));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
-    return fromQ(dialog.selectedFiles().first());
+    return FromQString(dialog.selectedFiles().first());
 }
 
 void TDirectoryEdit::DoClick()

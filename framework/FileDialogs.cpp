@@ -1,5 +1,7 @@
 #include "FileDialogs.h"
 
+#include "QtText.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -13,24 +15,13 @@ TFileDialog::Script& script()
     return s;
 }
 
-QString toQ(const std::string& s)
-{
-    return QString::fromLocal8Bit(s.data(), qsizetype(s.size()));
-}
-
-std::string fromQ(const QString& s)
-{
-    const QByteArray bytes = s.toLocal8Bit();
-    return std::string(bytes.constData(), size_t(bytes.size()));
-}
-
 // "Mp3 muzic files|*.mp3" becomes "Mp3 muzic files (*.mp3)".
 QString qtFilter(const std::string& filter)
 {
     const auto bar = filter.find('|');
     if (bar == std::string::npos)
-        return toQ(filter);
-    return toQ(filter.substr(0, bar)) + " (" + toQ(filter.substr(bar + 1)) + ")";
+        return ToQString(filter);
+    return ToQString(filter.substr(0, bar)) + " (" + ToQString(filter.substr(bar + 1)) + ")";
 }
 
 bool hasExtension(const std::string& path)
@@ -60,7 +51,7 @@ bool TFileDialog::Execute()
     if (script()) {
         chosen = script()(request);
     } else {
-        QFileDialog dialog(QApplication::activeWindow(), toQ(Title));
+        QFileDialog dialog(QApplication::activeWindow(), ToQString(Title));
         dialog.setOption(QFileDialog::DontUseNativeDialog, true);
         dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
         dialog.setOption(QFileDialog::ReadOnly, false);
@@ -68,14 +59,14 @@ bool TFileDialog::Execute()
         dialog.setFileMode(save_ ? QFileDialog::AnyFile : QFileDialog::AnyFile);
         dialog.setNameFilter(qtFilter(Filter));
         if (!DefaultExt.empty())
-            dialog.setDefaultSuffix(toQ(DefaultExt));
-        if (QFileInfo(toQ(request.initialDir)).isDir())
-            dialog.setDirectory(toQ(request.initialDir));
+            dialog.setDefaultSuffix(ToQString(DefaultExt));
+        if (QFileInfo(ToQString(request.initialDir)).isDir())
+            dialog.setDirectory(ToQString(request.initialDir));
         if (!FileName.empty())
-            dialog.selectFile(toQ(FileName));
+            dialog.selectFile(ToQString(FileName));
         dialog.setSizeGripEnabled(true);
         if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
-            chosen = fromQ(dialog.selectedFiles().first());
+            chosen = FromQString(dialog.selectedFiles().first());
     }
     if (!chosen)
         return false;

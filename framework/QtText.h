@@ -1,0 +1,21 @@
+#pragma once
+// Text is bytes: strings become QString only to be shown or handed to Qt,
+// and come back as the bytes of the local 8-bit encoding.
+
+#include <QString>
+#include <string>
+
+namespace quellora {
+
+inline QString ToQString(const std::string& bytes)
+{
+    return QString::fromLocal8Bit(bytes.data(), qsizetype(bytes.size()));
+}
+
+inline std::string FromQString(const QString& text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    return std::string(bytes.constData(), size_t(bytes.size()));
+}
+
+} // namespace quellora
