@@ -11,8 +11,9 @@ namespace quellora {
 
 namespace {
 
-// Larger frames are refused before anything is allocated for them.
-constexpr std::uint64_t MaxFramePixels = std::uint64_t(1) << 26;
+// Frames of more than 4096 x 4096 pixels are refused before anything is
+// allocated for them; the bitmap reader would refuse them anyway.
+constexpr std::uint64_t MaxFramePixels = std::uint64_t(1) << 24;
 
 constexpr int BmpHeaderSize = 14 + 40;
 
