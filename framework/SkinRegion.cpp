@@ -6,8 +6,21 @@
 namespace quellora {
 
 namespace {
-template <typename Pixel>
-TRun findRun(const Pixel* row, int width, int x)
+using quellora::IsKeyPixel;
+
+// A row of an 8-bit bitmap: palette indices, and which entries are the key colour.
+struct TIndexedRow {
+    const uchar* indices;
+    const bool* keyEntry;
+};
+
+bool IsKeyPixel(const TIndexedRow& row, int x)
+{
+    return row.keyEntry[row.indices[x]];
+}
+
+template <typename Row>
+TRun findRun(const Row& row, int width, int x)
 {
     const bool transparent = IsKeyPixel(row, x);
     int last = x;
@@ -56,15 +69,15 @@ private:
 
 // Rows with the same runs are joined into one band, so the rectangles come
 // out y-x banded and coalesced, as QRegion keeps them itself.
-template <typename Pixel>
-QRegion collectRegion(const QImage& image)
+template <typename RowAt>
+QRegion collectRegion(const QImage& image, RowAt rowAt)
 {
     const int width = image.width();
     TRegionBuilder builder;
     Runs band, runs;
     int bandTop = 0;
     for (int y = 0; y < image.height(); ++y) {
-        const auto* row = reinterpret_cast<const Pixel*>(image.constScanLine(y));
+        const auto row = rowAt(y);
         runs.clear();
         for (int x = 0; x < width;) {
             const TRun run = findRun(row, width, x);
@@ -97,12 +110,26 @@ QRegion BuildSkinRegion(const QImage& bitmap)
 {
     if (bitmap.isNull())
         return {};
-    // A 24-bit copy of a large 32-bit skin would cost more than the scan itself.
-    if (bitmap.format() == QImage::Format_RGB32 || bitmap.format() == QImage::Format_ARGB32)
-        return collectRegion<QRgb>(bitmap);
-    if (bitmap.format() == QImage::Format_BGR888)
-        return collectRegion<uchar>(bitmap);
-    return collectRegion<uchar>(bitmap.convertToFormat(QImage::Format_BGR888));
+    // 32-bit and 8-bit bitmaps are read in place, by the same colours a
+    // 24-bit copy would hold: a copy of a large skin costs more than the scan.
+    switch (bitmap.format()) {
+    case QImage::Format_RGB32:
+    case QImage::Format_ARGB32:
+        return collectRegion(bitmap, [&](int y) { return reinterpret_cast<const QRgb*>(bitmap.constScanLine(y)); });
+    case QImage::Format_BGR888:
+        return collectRegion(bitmap, [&](int y) { return bitmap.constScanLine(y); });
+    case QImage::Format_Indexed8: {
+        bool keyEntry[256] = {};
+        const QList<QRgb> table = bitmap.colorTable();
+        for (qsizetype i = 0; i < table.size() && i < 256; ++i)
+            keyEntry[i] = IsKeyPixel(&table[i], 0);
+        return collectRegion(bitmap, [&](int y) { return TIndexedRow{bitmap.constScanLine(y), keyEntry}; });
+    }
+    default: {
+        const QImage bgr = bitmap.convertToFormat(QImage::Format_BGR888);
+        return collectRegion(bgr, [&](int y) { return bgr.constScanLine(y); });
+    }
+    }
 }
 
 void SetWindowRgn(QWidget* window, const QRegion& region)

@@ -31,10 +31,10 @@ struct TRun {
 TRun FindRun(const uchar* row, int width, int x);
 TRun FindRun(const QRgb* row, int width, int x);
 
-// The region of the opaque pixels, each row cut into maximal runs. Bitmaps
-// of other depths are converted to 24 bits first, so that the key colour is
-// found whatever the depth; 32-bit bitmaps are read as they are, by the
-// colour in their lower 24 bits.
+// The region of the opaque pixels, each row cut into maximal runs. The key
+// colour is found whatever the depth: 32-bit bitmaps are read by the colour in
+// their lower 24 bits, 8-bit ones through their palette, and any other depth
+// is converted to 24 bits first.
 QRegion BuildSkinRegion(const QImage& bitmap);
 
 // Gives the window its shape. An empty region leaves nothing of the window
