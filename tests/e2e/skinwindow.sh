@@ -70,8 +70,8 @@ X=$((X - 90)) Y=$((Y - 25))
 # 4. A press in the cut-out top-left corner reaches the root, not the window.
 press_drag 1 1 50 50
 
-# 5. "About" still clicks: the About box appears. By then the player has seen
-#    the drag in the corner too; neither moved the window.
+# 5. "About" still clicks: the About box appears. Had the corner drag reached
+#    the window, the player would have handled it before this click.
 xdotool mousemove $((X + 288 + 28)) $((Y + 472 + 12)) click 1
 e2e_wait 10 '[[ -n "$(e2e_find_window "AbouT")" ]]' || e2e_fail "About did not open the About box"
 at_place "$X" "$Y" || e2e_fail "a drag in the cut-out corner or the click on About moved the window"
