@@ -121,6 +121,10 @@ void TForm1::buildMenu()
 void TForm1::connectHandlers()
 {
     ConnectHandler(ui->Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+    ConnectHandler(ui->Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
+    ConnectHandler(ui->Button4, &QPushButton::clicked, this, [this] { Button4Click(); });
+    ConnectHandler(ui->Button5, &QPushButton::clicked, this, [this] { Button5Click(); });
+    ui->Mp3LisT->OnDblClick = [this] { Mp3LisTDblClick(); };
     ConnectHandler(ui->Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
     ConnectHandler(ui->Button6, &QPushButton::clicked, this, [this] { Button6Click(); });
     ConnectHandler(ui->Button7, &QPushButton::clicked, this, [this] { Button7Click(); });
@@ -129,10 +133,6 @@ void TForm1::connectHandlers()
 
 std::string TForm1::SkinErrorMessage()
 {
-    ConnectHandler(ui->Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
-    ConnectHandler(ui->Button4, &QPushButton::clicked, this, [this] { Button4Click(); });
-    ConnectHandler(ui->Button5, &QPushButton::clicked, this, [this] { Button5Click(); });
-    ui->Mp3LisT->OnDblClick = [this] { Mp3LisTDblClick(); };
     return "Could not load skin from <" + ExeDir() +
            "Skin> Delete <Skin> directory and rename the <Skin2> directory to <Skin> or reinstall Quellora!";
 }

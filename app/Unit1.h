@@ -69,13 +69,17 @@ public:
     void SaveDefaultList();
 
     // Playback.
-    void GeTTimer();
-
-    static std::string SkinErrorMessage();
     void Button3Click(); // Play
     void Button4Click(); // Pause
     void Button5Click(); // Stop
     void Mp3LisTDblClick();
+    void GeTTimer();
+    // The three ways to start a file (a double-click is the third).
+    void StartRandom();
+    void StartNext();
+    bool PlayRandom() const;
+
+    static std::string SkinErrorMessage();
 
     Ui::Form1* ui;
 
@@ -93,6 +97,7 @@ private:
     void loadBanner(const std::string& path);
     void applySkinRegion();
     void stopPlayer();
+    void openAndPlay();
     void releaseComponents();
 
     std::string status_;
@@ -100,8 +105,7 @@ private:
 
 extern TForm1* Form1;
 
-} // namespace quellora
-    void openAndPlay();
 // The file last started by a double-click.
 extern std::string CurrentFile;
 
+} // namespace quellora
