@@ -5,6 +5,7 @@
 #include <gst/gst.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <climits>
 #include <fcntl.h>
@@ -101,8 +102,10 @@ MCIERROR ParseError(GstMessage* message, std::string& detail)
 
 } // namespace
 
-// Runs on the streaming threads: keeps only what the device acts on, and
-// wakes the user-interface thread once until it has looked.
+// Runs on the streaming threads: keeps only what the device acts on, in its
+// own queue (the bus would queue a message only after this returns, so a
+// woken user-interface thread might not find it there yet), and wakes the
+// user-interface thread once until it has looked.
 struct TGstBusHook {
     static GstBusSyncReply Sync(GstBus*, GstMessage* message, gpointer data)
     {
@@ -110,9 +113,14 @@ struct TGstBusHook {
         const GstMessageType type = GST_MESSAGE_TYPE(message);
         if (type != GST_MESSAGE_EOS && type != GST_MESSAGE_ERROR)
             return GST_BUS_DROP;
+        {
+            std::lock_guard<std::mutex> lock(self->queueLock_);
+            self->queue_.push_back(gst_message_ref(message));
+        }
+        self->queued_.notify_all();
         if (self->waker_ && !self->wakePending_.exchange(true) && QCoreApplication::instance())
             QCoreApplication::postEvent(self->waker_, new TGstWakeEvent(self->id_));
-        return GST_BUS_PASS;
+        return GST_BUS_DROP;
     }
 };
 
@@ -137,6 +145,18 @@ TGstMciDevice::~TGstMciDevice()
     }
     if (playbin_)
         gst_object_unref(playbin_);
+    for (GstMessage* message : queue_)
+        gst_message_unref(message);
+}
+
+GstMessage* TGstMciDevice::take(int timeoutMs)
+{
+    std::unique_lock<std::mutex> lock(queueLock_);
+    if (!queued_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return !queue_.empty(); }))
+        return nullptr;
+    GstMessage* message = queue_.front();
+    queue_.pop_front();
+    return message;
 }
 
 MCIERROR TGstMciDevice::Open(const std::string& path, std::string& detail)
@@ -168,11 +188,13 @@ MCIERROR TGstMciDevice::Open(const std::string& path, std::string& detail)
         ret = gst_element_get_state(playbin_, nullptr, nullptr, OpenTimeoutMs * GST_MSECOND);
     // The first error names the cause; the generic ones follow it. A failed
     // state change can return before its error has reached the bus.
-    const GstClockTime grace = ret == GST_STATE_CHANGE_FAILURE ? GST_SECOND : 0;
-    if (GstMessage* message = gst_bus_timed_pop_filtered(bus_, grace, GST_MESSAGE_ERROR)) {
-        const MCIERROR rc = ParseError(message, detail);
+    const int grace = ret == GST_STATE_CHANGE_FAILURE ? 1000 : 0;
+    while (GstMessage* message = take(grace)) {
+        const bool error = GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR;
+        const MCIERROR rc = error ? ParseError(message, detail) : 0;
         gst_message_unref(message);
-        return rc;
+        if (error)
+            return rc;
     }
     if (ret == GST_STATE_CHANGE_FAILURE)
         return MCIERR_DRIVER;
@@ -183,9 +205,7 @@ MCIERROR TGstMciDevice::Open(const std::string& path, std::string& detail)
 
 void TGstMciDevice::Drain()
 {
-    if (!bus_)
-        return;
-    while (GstMessage* message = gst_bus_pop(bus_)) {
+    while (GstMessage* message = take(0)) {
         handle(message);
         gst_message_unref(message);
     }
@@ -339,7 +359,7 @@ MCIERROR TGstMciDevice::seek(std::int64_t startMs, std::int64_t stopMs)
     }
     if (!waitForPreroll())
         return MCIERR_DEVICE_NOT_READY;
-    while (GstMessage* message = gst_bus_pop(bus_)) {
+    while (GstMessage* message = take(0)) {
         if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR)
             failed(message);
         gst_message_unref(message);
@@ -395,9 +415,7 @@ MCIERROR TGstMciDevice::Play(const std::uint32_t* from, const std::uint32_t* to,
     state_ = State::Playing;
     supersede(notify);
     while (wait && state_ == State::Playing) {
-        GstMessage* message = gst_bus_timed_pop_filtered(bus_, 100 * GST_MSECOND,
-                                                         GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
-        if (message) {
+        if (GstMessage* message = take(100)) {
             handle(message);
             gst_message_unref(message);
         }

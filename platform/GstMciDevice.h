@@ -9,7 +9,10 @@
 #include <QPointer>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
+#include <mutex>
 #include <string>
 
 typedef struct _GstElement GstElement;
@@ -49,7 +52,7 @@ public:
     std::uint32_t Volume() const { return volume_; }
     MCIERROR SetVolume(std::uint32_t volume);
 
-    // Handles what the bus holds: end of stream, errors.
+    // Handles what the streaming threads queued: end of stream, errors.
     void Drain();
     // A wake request was taken; the next bus message may post a new one.
     void ClearWake() { wakePending_ = false; }
@@ -67,6 +70,8 @@ private:
     };
 
     friend struct TGstBusHook;
+    // The next end-of-stream or error message, waiting at most `timeoutMs`.
+    GstMessage* take(int timeoutMs);
     void handle(GstMessage* message);
     void endOfStream();
     void failed(GstMessage* message);
@@ -85,6 +90,9 @@ private:
     GstElement* playbin_ = nullptr;
     GstBus* bus_ = nullptr;
     std::atomic<bool> wakePending_{false};
+    std::mutex queueLock_;
+    std::condition_variable queued_;
+    std::deque<GstMessage*> queue_;
 
     State state_ = State::Stopped;
     bool ended_ = false;        // played (or seeked) to the end of the medium

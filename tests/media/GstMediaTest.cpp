@@ -8,7 +8,9 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QThread>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <linux/capability.h>
@@ -172,6 +174,24 @@ TEST_F(GstDevice, PlaysToTheEndWherePositionEqualsLengthAndNotifiesOnTheUiThread
     ASSERT_TRUE(PollUntil([&] { return notifiedOn != nullptr; }, 5000));
     EXPECT_EQ(notifiedOn, QCoreApplication::instance()->thread());
     EXPECT_EQ(player.NotifyResult(), nvSuccessful);
+}
+
+TEST_F(GstDevice, CompletionArrivesWithNoQueryToFetchIt)
+{
+    // The message loop as the program runs it: it sleeps until an event comes.
+    QEventLoop loop;
+    bool notified = false;
+    player.OnNotify = [&] {
+        notified = true;
+        loop.quit();
+    };
+    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+    open("1s.mp3");
+    player.Play();
+    loop.exec();
+    ASSERT_TRUE(notified) << "the end of the file was never announced";
+    EXPECT_EQ(player.NotifyResult(), nvSuccessful);
+    EXPECT_EQ(player.Position(), player.TrackLength(1));
 }
 
 TEST_F(GstDevice, PauseResumeStopAndPlayOnFromTheSamePlace)
