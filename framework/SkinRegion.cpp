@@ -6,7 +6,6 @@
 namespace quellora {
 
 namespace {
-using quellora::IsKeyPixel;
 
 // A row of an 8-bit bitmap: palette indices, and which entries are the key colour.
 struct TIndexedRow {
@@ -18,6 +17,7 @@ bool IsKeyPixel(const TIndexedRow& row, int x)
 {
     return row.keyEntry[row.indices[x]];
 }
+using quellora::IsKeyPixel;
 
 template <typename Row>
 TRun findRun(const Row& row, int width, int x)
