@@ -80,8 +80,25 @@ struct TLzwTables {
     // Where a copy of each entry's string stands in the output, and its length.
     uint32_t StringPos[TableSize];
     uint16_t StringLen[TableSize];
+    // The string's first 8 bytes, least significant first.
+    uint64_t StringHead[TableSize];
     uint16_t Stack[StackSize];
 };
+
+// The first 8 bytes of a string of `len` bytes starting with `head`, one byte longer.
+inline uint64_t Extended(uint64_t head, size_t len, int next)
+{
+    return len < 8 ? head | (uint64_t(next) << (8 * len)) : head;
+}
+
+// Writes the 8 bytes of a string head (the bytes past the string's end are
+// overwritten later or fall into the slack).
+inline void StoreHead(uint8_t* dst, uint64_t head)
+{
+    if constexpr (std::endian::native == std::endian::big)
+        head = __builtin_bswap64(head);
+    std::memcpy(dst, &head, 8);
+}
 
 // Copies n >= 1 bytes in 16-byte steps. The source ends at or before the
 // destination, so the bytes that matter are never overwritten before they
@@ -126,6 +143,15 @@ void PackRow(uint8_t* row, const uint8_t* src, int width, int depth)
     }
 }
 
+void Report(const TLzwProgress& progress, size_t consumed, size_t size, int& lastPercent)
+{
+    const int percent = int(consumed * 100 / size);
+    if (percent != lastPercent) {
+        lastPercent = percent;
+        progress(percent);
+    }
+}
+
 } // namespace
 
 int NextInterlacedRow(int y, int& pass, int height)
@@ -163,13 +189,20 @@ bool LzwDecode(const uint8_t* data, size_t size, const TLzwTarget& target, int b
     const int end = clear + 1;
     const int firstFree = clear + 2;
 
-    auto tables = std::make_unique<TLzwTables>();
+    std::unique_ptr<TLzwTables> tables(new TLzwTables);
     std::memset(tables->Prefix, 0, sizeof tables->Prefix);
     std::memset(tables->Suffix, 0, sizeof tables->Suffix);
+    // Pixel values are strings of one byte; the codes between them and the
+    // first entry are not strings (length 0) and are walked through the tables.
+    for (int c = 0; c < firstFree; ++c) {
+        tables->StringLen[c] = c <= mask ? 1 : 0;
+        tables->StringHead[c] = uint64_t(c);
+    }
     uint16_t* prefix = tables->Prefix;
     uint16_t* suffix = tables->Suffix;
     uint32_t* stringPos = tables->StringPos;
     uint16_t* stringLen = tables->StringLen;
+    uint64_t* stringHead = tables->StringHead;
     uint16_t* stack = tables->Stack;
 
     // Pixels in decoding order; rows are put in place at the end.
@@ -177,14 +210,8 @@ bool LzwDecode(const uint8_t* data, size_t size, const TLzwTarget& target, int b
     size_t pos = 0;
 
     TLzwCodeReader reader(data + 1, data + size);
+    const bool reporting = bool(progress);
     int lastPercent = -1;
-    auto report = [&] {
-        const int percent = int(size_t(reader.Position() - data) * 100 / size);
-        if (percent != lastPercent) {
-            lastPercent = percent;
-            progress(percent);
-        }
-    };
 
     int codeSize = m + 1;
     int sizeLimit = 1 << codeSize;
@@ -200,6 +227,7 @@ bool LzwDecode(const uint8_t* data, size_t size, const TLzwTarget& target, int b
     bool direct = false;
     size_t previousPos = 0;
     size_t previousLen = 1;
+    uint64_t previousHead = 0;
     bool exhausted = false;
 
     int code = reader.Next(codeSize);
@@ -221,24 +249,32 @@ bool LzwDecode(const uint8_t* data, size_t size, const TLzwTarget& target, int b
             firstChar = code & mask;
             previousPos = pos;
             previousLen = 1;
+            previousHead = uint64_t(firstChar);
             out[pos++] = uint8_t(firstChar);
             tableFull = false;
-            direct = code <= mask;
+            // Copying strings needs every pixel value to stand below the
+            // clear code, as GIF encoders make them.
+            direct = code <= mask && mask < clear;
         } else {
             if (clamped)
                 break;
             const int v = code;
             const size_t start = pos;
-            if (direct && v < nextFree && v <= mask) {
-                firstChar = v;
-                out[pos++] = uint8_t(v);
-            } else if (direct && v < nextFree && v >= firstFree) {
-                const uint8_t* src = out.get() + stringPos[v];
-                firstChar = *src;
-                CopyString(out.get() + pos, src, stringLen[v]);
-                pos += stringLen[v];
+            uint64_t head = 0;
+            size_t len = 0;
+            if (direct && v < nextFree && (len = stringLen[v]) != 0) {
+                // Pixel values and the entries since the clear code: the first
+                // 8 bytes come from the table, the rest from where the string stood.
+                head = stringHead[v];
+                StoreHead(out.get() + pos, head);
+                if (len > 8)
+                    CopyString(out.get() + pos + 8, out.get() + stringPos[v] + 8, len - 8);
+                pos += len;
             } else if (direct && v == nextFree) {
-                CopyString(out.get() + pos, out.get() + previousPos, previousLen);
+                head = Extended(previousHead, previousLen, firstChar);
+                StoreHead(out.get() + pos, head);
+                if (previousLen >= 8)
+                    CopyString(out.get() + pos + 8, out.get() + previousPos + 8, previousLen - 7);
                 pos += previousLen;
                 out[pos++] = uint8_t(firstChar);
             } else {
@@ -262,11 +298,14 @@ bool LzwDecode(const uint8_t* data, size_t size, const TLzwTarget& target, int b
                 while (sp > 0)
                     out[pos++] = uint8_t(stack[--sp]);
             }
+            if (direct)
+                firstChar = int(head & 0xFF);
             if (!tableFull) {
                 prefix[nextFree] = uint16_t(previous);
                 suffix[nextFree] = uint16_t(firstChar);
                 stringPos[nextFree] = uint32_t(previousPos);
                 stringLen[nextFree] = uint16_t(previousLen + 1);
+                stringHead[nextFree] = Extended(previousHead, previousLen, firstChar);
                 if (++nextFree == sizeLimit) {
                     if (codeSize < MaxCodeSize) {
                         ++codeSize;
@@ -279,9 +318,10 @@ bool LzwDecode(const uint8_t* data, size_t size, const TLzwTarget& target, int b
             previous = v;
             previousPos = start;
             previousLen = pos - start;
+            previousHead = head;
         }
-        if (progress)
-            report();
+        if (reporting)
+            Report(progress, size_t(reader.Position() - data), size, lastPercent);
         code = reader.Next(codeSize);
     }
     if (exhausted && pos < total)

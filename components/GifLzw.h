@@ -1,5 +1,5 @@
 #pragma once
-// LZW decoding of a GIF frame's compressed data straight into the pixel rows
+// LZW decoding of a GIF frame's compressed data into the pixel rows
 // of a bottom-up device-independent bitmap of 1, 4 or 8 bits per pixel.
 
 #include <cstddef>

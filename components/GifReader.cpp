@@ -234,24 +234,23 @@ void TGifReader::ReadFrame(TGIFFrame& frame)
             frame.hasLocalTable_ = false;
         }
 
-        const std::uint8_t minimumCodeSize = TakeByte();
-        item.ZipData = std::make_unique<std::vector<std::uint8_t>>();
-        std::vector<std::uint8_t>& zip = *item.ZipData;
-        zip.push_back(minimumCodeSize);
+        TakeByte(); // the minimum code size, kept as the first byte of the data
+        // The sub-blocks up to the terminator, the end of the data, or a
+        // sub-block longer than the data left; the cut one is dropped whole.
+        const std::size_t start = pos_ - 1;
         while (DataRemain()) {
-            const std::size_t length = data_[pos_++];
-            if (size_ - pos_ < length) {
-                // A cut sub-block is dropped whole; the frame keeps what came before.
+            const std::size_t length = data_[pos_];
+            if (size_ - pos_ - 1 < length) {
                 frame.corrupt_ = true;
-                pos_ = size_;
                 break;
             }
-            zip.push_back(std::uint8_t(length));
-            zip.insert(zip.end(), data_ + pos_, data_ + pos_ + length);
-            pos_ += length;
+            pos_ += 1 + length;
             if (length == 0)
                 break;
         }
+        item.ZipData = std::make_unique<std::vector<std::uint8_t>>(data_ + start, data_ + pos_);
+        if (frame.corrupt_)
+            pos_ = size_;
 
         if (width == 0)
             width = image_.logicalWidth_;

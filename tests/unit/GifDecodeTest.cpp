@@ -219,6 +219,166 @@ TEST(GifDecode, ProgressIsReportedFromStartToEnd)
     EXPECT_GE(last, 90);
 }
 
+// ---- the decoder against the plain table walk
+
+namespace {
+
+struct TWalked {
+    std::vector<std::uint8_t> Pixels; // decoding order
+    bool Corrupt = false;
+};
+
+// The decoding algorithm as plainly as it can be written: bytes carried
+// into a bit buffer, every string walked back through the tables onto a
+// stack of 4097 entries, pixels in decoding order.
+TWalked WalkTables(const std::string& data, int width, int height, int bits)
+{
+    TWalked result;
+    const size_t total = size_t(width) * size_t(height);
+    result.Pixels.assign(total, 0);
+    size_t written = 0;
+    size_t at = 1;
+    std::vector<std::uint8_t> buffer;
+    size_t position = 0;
+    auto next = [&](int size) -> int {
+        while (position + size_t(size) > buffer.size() * 8) {
+            if (at >= data.size())
+                return -1;
+            buffer.erase(buffer.begin(), buffer.begin() + std::ptrdiff_t(position / 8));
+            position %= 8;
+            const size_t n = std::min<size_t>(std::uint8_t(data[at]), data.size() - at - 1);
+            buffer.insert(buffer.end(), data.begin() + std::ptrdiff_t(at + 1), data.begin() + std::ptrdiff_t(at + 1 + n));
+            at += 1 + n;
+        }
+        int code = 0;
+        for (int i = 0; i < size; ++i, ++position)
+            code |= ((buffer[position / 8] >> (position % 8)) & 1) << i;
+        return code;
+    };
+    int m = std::uint8_t(data[0]);
+    const bool clamped = m < 2 || m > 9;
+    result.Corrupt = clamped;
+    m = std::clamp(m, 2, 9);
+    const int mask = (1 << bits) - 1, clear = 1 << m, end = clear + 1;
+    std::vector<int> prefix(4096, 0), suffix(4096, 0), stack;
+    int codeSize = m + 1, limit = 1 << codeSize, nextFree = clear + 2, previous = 0, first = 0;
+    bool full = false;
+    auto put = [&](int pixel) {
+        if (written < total)
+            result.Pixels[written++] = std::uint8_t(pixel);
+    };
+    int code = next(codeSize);
+    while (code >= 0 && code != end && written < total) {
+        if (code == clear) {
+            codeSize = m + 1;
+            limit = 1 << codeSize;
+            nextFree = clear + 2;
+            code = next(codeSize);
+            if (code < 0)
+                break;
+            previous = code;
+            first = code & mask;
+            put(first);
+            full = false;
+        } else {
+            if (clamped)
+                break;
+            stack.clear();
+            int c = code;
+            if (code >= nextFree) {
+                stack.push_back(first);
+                c = previous;
+            }
+            while (c > mask && stack.size() < 4097) {
+                stack.push_back(suffix[size_t(c)]);
+                c = prefix[size_t(c)];
+            }
+            if (stack.size() >= 4097) {
+                result.Corrupt = true;
+                break;
+            }
+            first = c & mask;
+            stack.push_back(first);
+            for (auto p = stack.rbegin(); p != stack.rend(); ++p)
+                put(*p);
+            if (!full) {
+                prefix[size_t(nextFree)] = previous;
+                suffix[size_t(nextFree)] = first;
+                if (++nextFree == limit) {
+                    if (codeSize < 12) {
+                        ++codeSize;
+                        limit *= 2;
+                    } else {
+                        full = true;
+                    }
+                }
+            }
+            previous = code;
+        }
+        code = next(codeSize);
+    }
+    if (code < 0 && written < total)
+        result.Corrupt = true;
+    return result;
+}
+
+TWalked Decode(const std::string& data, int width, int height, int bits)
+{
+    const size_t rowSize = DibRowSize(width, 8);
+    std::vector<std::uint8_t> rows(rowSize * size_t(height), 0);
+    TLzwTarget target;
+    target.Pixels = rows.data();
+    target.Width = width;
+    target.Height = height;
+    target.RowSize = rowSize;
+    TWalked result;
+    result.Corrupt = LzwDecode(reinterpret_cast<const std::uint8_t*>(data.data()), data.size(), target, bits);
+    for (int y = 0; y < height; ++y) {
+        const std::uint8_t* row = rows.data() + size_t(height - 1 - y) * rowSize;
+        result.Pixels.insert(result.Pixels.end(), row, row + width);
+    }
+    return result;
+}
+
+void ExpectSameAsWalk(const std::string& data, int width, int height, int bits, const std::string& what)
+{
+    const TWalked walked = WalkTables(data, width, height, bits);
+    const TWalked decoded = Decode(data, width, height, bits);
+    ASSERT_TRUE(decoded.Pixels == walked.Pixels) << what;
+    ASSERT_EQ(decoded.Corrupt, walked.Corrupt) << what;
+}
+
+} // namespace
+
+TEST(GifLzw, TheDecoderAgreesWithThePlainTableWalkOnSoundAndDamagedData)
+{
+    std::mt19937 random(21);
+    for (int round = 0; round < 300; ++round) {
+        const int bits = 1 + int(random() % 8);
+        const int width = 1 + int(random() % 70), height = 1 + int(random() % 50);
+        // Runs of a few values and noise, so that strings of every length occur.
+        std::vector<std::uint8_t> pixels(size_t(width * height));
+        int value = 0;
+        for (auto& p : pixels) {
+            if (random() % 6 == 0)
+                value = int(random() % (1u << bits));
+            p = std::uint8_t(round % 3 == 0 ? int(random() % (1u << bits)) : value);
+        }
+        std::string data = LzwEncode(pixels.data(), pixels.size(), bits);
+        const std::string what = "round " + std::to_string(round);
+        ExpectSameAsWalk(data, width, height, bits, what + " sound");
+        // Flipped bits: codes above the next entry, tables walked in circles, early ends.
+        for (int flips = 0; flips < 1 + round % 4; ++flips)
+            data[1 + random() % (data.size() - 1)] ^= char(1 << (random() % 8));
+        ExpectSameAsWalk(data, width, height, bits, what + " damaged");
+        // Random bytes under a random code size.
+        std::string noise(1, char(random() % 12));
+        for (int i = 0; i < 1 + int(random() % 600); ++i)
+            noise.push_back(char(random()));
+        ExpectSameAsWalk(noise, width, height, bits, what + " noise");
+    }
+}
+
 // ---- drawing
 
 namespace {
