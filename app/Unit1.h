@@ -77,6 +77,7 @@ public:
     // The three ways to start a file (a double-click is the third).
     void StartRandom();
     void StartNext();
+    void StartPrevious();
     bool PlayRandom() const;
 
     static std::string SkinErrorMessage();
@@ -98,6 +99,7 @@ private:
     void applySkinRegion();
     void stopPlayer();
     void openAndPlay();
+    void startSelected(int index);
     void releaseComponents();
 
     std::string status_;
@@ -107,5 +109,9 @@ extern TForm1* Form1;
 
 // The file last started by a double-click.
 extern std::string CurrentFile;
+
+// The status line while file F plays, and while it is paused.
+std::string PlayingStatus(const std::string& file);
+std::string PauseStatus(const std::string& file);
 
 } // namespace quellora

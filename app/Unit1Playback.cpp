@@ -19,17 +19,15 @@ namespace quellora {
 
 std::string CurrentFile;
 
-namespace {
-std::string playing(const std::string& file)
+std::string PlayingStatus(const std::string& file)
 {
     return "Playing <" + file + ">";
 }
 
-std::string paused(const std::string& file)
+std::string PauseStatus(const std::string& file)
 {
     return "Pause <" + file + ">";
 }
-} // namespace
 
 bool TForm1::PlayRandom() const
 {
@@ -55,19 +53,28 @@ void TForm1::StartRandom()
     PLayer->Close();
     PLayer->FileName = items.Get(RandomIndex(items.Count()));
     openAndPlay();
-    SetStatusLine(playing(PLayer->FileName));
+    SetStatusLine(PlayingStatus(PLayer->FileName));
 }
 
 void TForm1::StartNext()
 {
-    TStringListModel& items = Mp3LisT()->Items();
-    int next = Mp3LisT()->ItemIndex() + 1;
+    const int next = Mp3LisT()->ItemIndex() + 1;
     // After the last item the list starts again from the first.
-    if (next >= items.Count())
-        next = 0;
-    Mp3LisT()->SetItemIndex(next);
-    PLayer->FileName = items.Get(Mp3LisT()->ItemIndex());
-    SetStatusLine(playing(PLayer->FileName));
+    startSelected(next >= Mp3LisT()->Items().Count() ? 0 : next);
+}
+
+void TForm1::StartPrevious()
+{
+    const int previous = Mp3LisT()->ItemIndex() - 1;
+    // Before the first item, and from no selection, comes the last.
+    startSelected(previous < 0 ? Mp3LisT()->Items().Count() - 1 : previous);
+}
+
+void TForm1::startSelected(int index)
+{
+    Mp3LisT()->SetItemIndex(index);
+    PLayer->FileName = Mp3LisT()->Items().Get(Mp3LisT()->ItemIndex());
+    SetStatusLine(PlayingStatus(PLayer->FileName));
     openAndPlay();
 }
 
@@ -76,9 +83,9 @@ void TForm1::Button3Click()
     const int count = Mp3LisT()->Items().Count();
     if (count == 0)
         MessageDlgError("Nothing to play! Load some files first!");
-    if (status_ == paused(CurrentFile)) {
+    if (status_ == PauseStatus(CurrentFile)) {
         PLayer->Resume();
-        SetStatusLine(playing(PLayer->FileName));
+        SetStatusLine(PlayingStatus(PLayer->FileName));
     } else if (PlayRandom() && Mp3LisT()->Items().Count() > 0) {
         StartRandom();
     }
@@ -88,12 +95,12 @@ void TForm1::Button4Click()
 {
     if (status_.empty())
         return;
-    if (status_ == paused(CurrentFile)) {
+    if (status_ == PauseStatus(CurrentFile)) {
         PLayer->Resume();
-        SetStatusLine(playing(CurrentFile));
-    } else if (status_ == playing(CurrentFile)) {
+        SetStatusLine(PlayingStatus(CurrentFile));
+    } else if (status_ == PlayingStatus(CurrentFile)) {
         PLayer->Pause();
-        SetStatusLine(paused(CurrentFile));
+        SetStatusLine(PauseStatus(CurrentFile));
     }
 }
 
@@ -113,7 +120,7 @@ void TForm1::Mp3LisTDblClick()
     if (FileExists(CurrentFile)) {
         PLayer->FileName = CurrentFile;
         openAndPlay();
-        SetStatusLine(playing(CurrentFile));
+        SetStatusLine(PlayingStatus(CurrentFile));
     } else {
         // The file is gone: drop it from the list (not saved) and, as the
         // device is closed now, go idle.

@@ -4,7 +4,6 @@
 
 #include "ListBox.h"
 #include "MPlayer.h"
-#include "RandomIndex.h"
 #include "Unit1.h"
 #include "Unit3.h"
 
@@ -12,53 +11,13 @@ namespace quellora {
 
 namespace {
 
-std::string playing(const std::string& file)
+// The list's ends are joined, as at the end of a track: after the last item
+// comes the first, before the first the last. A start that fails leaves the
+// player idle.
+void start(void (TForm1::*how)())
 {
-    return "Playing <" + file + ">";
-}
-
-std::string paused(const std::string& file)
-{
-    return "Pause <" + file + ">";
-}
-
-// The list's ends are joined: after the last item comes the first, before
-// the first the last. With nothing selected, next starts at the first item
-// and previous at the last.
-int stepIndex(int selected, int count, int step)
-{
-    if (selected < 0 || selected >= count)
-        return step > 0 ? 0 : count - 1;
-    return (selected + step + count) % count;
-}
-
-void randomStart()
-{
-    TListBox* list = Form1->Mp3LisT();
-    const int count = list->Items().Count();
-    if (count == 0)
-        return;
-    TMediaPlayer* player = Form1->PLayer;
-    player->Close();
-    player->FileName = list->Items().Get(RandomIndex(count));
-    player->Open();
-    player->Play();
-    Form1->SetStatusLine(playing(player->FileName));
-}
-
-void stepStart(int step)
-{
-    TListBox* list = Form1->Mp3LisT();
-    const int count = list->Items().Count();
-    if (count == 0)
-        return;
-    list->SetItemIndex(stepIndex(list->ItemIndex(), count, step));
-    TMediaPlayer* player = Form1->PLayer;
-    player->FileName = list->Items().Get(list->ItemIndex());
-    // Named before the device is touched, as the tick's next start does.
-    Form1->SetStatusLine(playing(player->FileName));
-    player->Open();
-    player->Play();
+    if (Form1->Mp3LisT()->Items().Count() > 0)
+        (Form1->*how)();
 }
 
 void pauseResume()
@@ -68,12 +27,12 @@ void pauseResume()
         return;
     TMediaPlayer* player = Form1->PLayer;
     const std::string file = player->FileName;
-    if (status == playing(file)) {
+    if (status == PlayingStatus(file)) {
         player->Pause();
-        Form1->SetStatusLine(paused(file));
-    } else if (status == paused(file)) {
+        Form1->SetStatusLine(PauseStatus(file));
+    } else if (status == PauseStatus(file)) {
         player->Resume();
-        Form1->SetStatusLine(playing(file));
+        Form1->SetStatusLine(PlayingStatus(file));
     }
 }
 
@@ -95,9 +54,9 @@ void exitNow()
 void run(THotkeyAction action)
 {
     switch (action) {
-    case THotkeyAction::Random: randomStart(); break;
-    case THotkeyAction::Next: stepStart(+1); break;
-    case THotkeyAction::Last: stepStart(-1); break;
+    case THotkeyAction::Random: start(&TForm1::StartRandom); break;
+    case THotkeyAction::Next: start(&TForm1::StartNext); break;
+    case THotkeyAction::Last: start(&TForm1::StartPrevious); break;
     case THotkeyAction::PauseResume: pauseResume(); break;
     case THotkeyAction::Stop: stop(); break;
     case THotkeyAction::ExiT: exitNow(); break;

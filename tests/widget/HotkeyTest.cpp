@@ -187,6 +187,7 @@ TEST_F(Hotkeys, FailuresEndTheActionQuietly)
     mci->OpenErrors[Item(0)] = 275; // file not found
     Key('N');
     EXPECT_EQ(OpenFile(), "");
+    EXPECT_EQ(Status(), "") << "a failed start leaves the player idle";
     EXPECT_TRUE(boxes.empty()) << "a key ended in an error report";
 }
 
