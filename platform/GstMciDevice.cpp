@@ -111,6 +111,8 @@ struct TGstBusHook {
     {
         auto* self = static_cast<TGstMciDevice*>(data);
         const GstMessageType type = GST_MESSAGE_TYPE(message);
+        if (type == GST_MESSAGE_DURATION_CHANGED)
+            self->durationDirty_ = true;
         if (type != GST_MESSAGE_EOS && type != GST_MESSAGE_ERROR)
             return GST_BUS_DROP;
         {
@@ -152,7 +154,11 @@ TGstMciDevice::~TGstMciDevice()
 GstMessage* TGstMciDevice::take(int timeoutMs)
 {
     std::unique_lock<std::mutex> lock(queueLock_);
-    if (!queued_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return !queue_.empty(); }))
+    // A look without a wait must not go through the timed wait: it costs a
+    // system call at every status question.
+    if (queue_.empty() &&
+        (timeoutMs <= 0 ||
+         !queued_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return !queue_.empty(); })))
         return nullptr;
     GstMessage* message = queue_.front();
     queue_.pop_front();
@@ -292,37 +298,50 @@ std::int64_t TGstMciDevice::estimateMs()
     return fileBytes_ * 8000 / bitrate_;
 }
 
-TGstMciDevice::Span TGstMciDevice::live()
+// The duration is asked for again only when the parser says it changed;
+// while unknown it is asked for at every look.
+std::int64_t TGstMciDevice::durationMs()
 {
-    std::int64_t pos = heldAtTo_ ? toMs_ : queryPositionMs();
-    if (pos < 0)
-        pos = lastPosMs_;
-    const std::int64_t duration = queryDurationMs();
-    Span span{};
-    if (duration >= 0) {
-        // Position stays short of the length until the end of the stream.
-        span.length = std::max<std::uint32_t>(clampMs(duration), 1);
-        span.position = std::min(clampMs(pos), span.length - 1);
-    } else {
-        // Unknown length: never one that the position has reached.
-        span.length = clampMs(std::max(estimateMs(), pos + 1));
-        span.position = clampMs(pos);
-    }
-    lastPosMs_ = span.position;
-    lastLengthMs_ = span.length;
-    return span;
+    if (durationDirty_.exchange(false) || durationMs_ < 0)
+        durationMs_ = queryDurationMs();
+    return durationMs_;
+}
+
+std::int64_t TGstMciDevice::currentPosMs()
+{
+    if (heldAtTo_)
+        return toMs_;
+    const std::int64_t pos = queryPositionMs();
+    return pos >= 0 ? pos : lastPosMs_;
 }
 
 std::uint32_t TGstMciDevice::LengthMs()
 {
     Drain();
-    return ended_ ? endMs_ : live().length;
+    if (ended_)
+        return endMs_;
+    const std::int64_t duration = durationMs();
+    if (duration >= 0)
+        lastLengthMs_ = std::max<std::uint32_t>(clampMs(duration), 1);
+    else // unknown: never a length that the position has reached
+        lastLengthMs_ = clampMs(std::max(estimateMs(), currentPosMs() + 1));
+    return lastLengthMs_;
 }
 
+// Stays short of the length until the end of the stream, also when it
+// crosses a millisecond between the two questions of one tick.
 std::uint32_t TGstMciDevice::PositionMs()
 {
     Drain();
-    return ended_ ? endMs_ : live().position;
+    if (ended_)
+        return endMs_;
+    std::uint32_t pos = clampMs(currentPosMs());
+    const std::int64_t duration = durationMs();
+    const std::uint32_t length = duration >= 0 ? std::max<std::uint32_t>(clampMs(duration), 1) : lastLengthMs_;
+    if (length > 0)
+        pos = std::min(pos, length - 1);
+    lastPosMs_ = pos;
+    return pos;
 }
 
 std::uint32_t TGstMciDevice::Mode()

@@ -64,18 +64,14 @@ public:
 
 private:
     enum class State { Stopped, Playing, Paused };
-    struct Span {
-        std::uint32_t length;
-        std::uint32_t position;
-    };
-
     friend struct TGstBusHook;
     // The next end-of-stream or error message, waiting at most `timeoutMs`.
     GstMessage* take(int timeoutMs);
     void handle(GstMessage* message);
     void endOfStream();
     void failed(GstMessage* message);
-    Span live();
+    std::int64_t durationMs();
+    std::int64_t currentPosMs();
     std::int64_t queryPositionMs();
     std::int64_t queryDurationMs();
     std::int64_t estimateMs();
@@ -90,6 +86,8 @@ private:
     GstElement* playbin_ = nullptr;
     GstBus* bus_ = nullptr;
     std::atomic<bool> wakePending_{false};
+    std::atomic<bool> durationDirty_{true};
+    std::int64_t durationMs_ = -1;
     std::mutex queueLock_;
     std::condition_variable queued_;
     std::deque<GstMessage*> queue_;
