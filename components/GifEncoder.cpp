@@ -13,11 +13,6 @@ namespace {
 constexpr int MaxCodeSize = 12;
 constexpr int TableLimit = 1 << MaxCodeSize;
 
-[[noreturn]] void EncodingError()
-{
-    throw EInvalidGraphicOperation("GIF image encoding error");
-}
-
 // Codes packed least significant bit first, cut into sub-blocks at the end.
 class TCodeWriter {
 public:
@@ -106,14 +101,14 @@ void CheckFrame(const TGifEncodeFrame& frame)
     if (!sizesFit || frame.BitsPerPixel < 1 || frame.BitsPerPixel > 8 ||
         frame.Palette.size() > (std::size_t(1) << frame.BitsPerPixel) ||
         frame.TransparentIndex >= (1 << frame.BitsPerPixel))
-        EncodingError();
+        GifEncodingError();
     if (!frame.Compressed.empty())
         return;
     if (frame.Pixels.size() != std::size_t(frame.Width) * std::size_t(frame.Height))
-        EncodingError();
+        GifEncodingError();
     const int limit = 1 << frame.BitsPerPixel;
     if (std::any_of(frame.Pixels.begin(), frame.Pixels.end(), [limit](std::uint8_t p) { return p >= limit; }))
-        EncodingError();
+        GifEncodingError();
 }
 
 void WriteSubBlocks(std::string& out, const std::string& bytes)
@@ -138,6 +133,11 @@ bool Terminated(const std::vector<std::uint8_t>& compressed)
 }
 
 } // namespace
+
+void GifEncodingError()
+{
+    throw EInvalidGraphicOperation("GIF image encoding error");
+}
 
 std::string LzwEncode(const std::uint8_t* pixels, std::size_t count, int bitsPerPixel)
 {
@@ -199,7 +199,7 @@ std::string EncodeGif(const TGifEncodeImage& image)
     for (const TGifEncodeFrame& frame : image.Frames)
         CheckFrame(frame);
     if (image.Width < 0 || image.Width > 0xFFFF || image.Height < 0 || image.Height > 0xFFFF)
-        EncodingError();
+        GifEncodingError();
 
     const TGifEncodeFrame& first = image.Frames.front();
     const std::string global = ColorTableBytes(first);

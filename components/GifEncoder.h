@@ -47,6 +47,9 @@ std::string LzwEncode(const std::uint8_t* pixels, std::size_t count, int bitsPer
 // 4, 12, ...; 2, 6, ...; 1, 3, ....
 std::vector<std::uint8_t> InterlaceRows(const std::vector<std::uint8_t>& pixels, int width, int height);
 
+// EInvalidGraphicOperation "GIF image encoding error".
+[[noreturn]] void GifEncodingError();
+
 // The whole file. EInvalidGraphicOperation "No GIF Data to write" without
 // frames, "GIF image encoding error" for a frame that does not fit its
 // colour table or the format's 16-bit sizes.

@@ -10,11 +10,6 @@ namespace quellora {
 
 namespace {
 
-[[noreturn]] void EncodingError()
-{
-    throw EInvalidGraphicOperation("GIF image encoding error");
-}
-
 // The colour indices of a monochrome or palette bitmap, top row first.
 void TakeBitmap(const TBitmap& bitmap, TGifEncodeFrame& frame)
 {
@@ -29,7 +24,7 @@ void TakeBitmap(const TBitmap& bitmap, TGifEncodeFrame& frame)
         frame.BitsPerPixel = 8;
         break;
     default:
-        EncodingError();
+        GifEncodingError();
     }
     frame.Width = bitmap.Width();
     frame.Height = bitmap.Height();
@@ -83,7 +78,7 @@ void TGIFImage::SaveToStream(std::ostream& stream) const
         } else if (f->bitmap_) {
             TakeBitmap(*f->bitmap_, frame);
         } else {
-            EncodingError();
+            GifEncodingError();
         }
         if (f->keyColor_ != clNone) {
             const TColor key = ColorToRGB(f->keyColor_);
