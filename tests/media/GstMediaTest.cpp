@@ -2,6 +2,7 @@
 // here with lame (with an Info header) and sox (without one), playing into
 // the real-time fake sink that the test environment selects.
 
+#include "AppFixture.h"
 #include "Exceptions.h"
 #include "MPlayer.h"
 #include "TempDir.h"
@@ -93,27 +94,33 @@ private:
     bool active_ = false;
 };
 
+// The MP3 files of the tests, made once for the whole run.
+void MakeFixtures()
+{
+    if (fixtures)
+        return;
+    fixtures = new TempDir;
+    // Constant bit rate: lame writes an Info header that states the length.
+    const std::string sine = "sox -n -r 44100 -c 1 -b 16 -t wav - synth %d sine 440 2>/dev/null | lame --quiet -b 64 - ";
+    for (int seconds : {1, 3}) {
+        char command[256];
+        std::snprintf(command, sizeof command, sine.c_str(), seconds);
+        Shell(command + Fixture(std::to_string(seconds) + "s.mp3"));
+    }
+    // sox writes plain constant-bit-rate frames: no header states the length.
+    Shell("sox -n -r 44100 -c 2 " + Fixture("raw.mp3") + " synth 2 sine 440 2>/dev/null");
+}
+
+void DropFixtures()
+{
+    delete fixtures;
+    fixtures = nullptr;
+}
+
 class GstDevice : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        fixtures = new TempDir;
-        // Constant bit rate: lame writes an Info header that states the length.
-        const std::string sine = "sox -n -r 44100 -c 1 -b 16 -t wav - synth %d sine 440 2>/dev/null | lame --quiet -b 64 - ";
-        for (int seconds : {1, 3}) {
-            char command[256];
-            std::snprintf(command, sizeof command, sine.c_str(), seconds);
-            Shell(command + Fixture(std::to_string(seconds) + "s.mp3"));
-        }
-        // sox writes plain constant-bit-rate frames: no header states the length.
-        Shell("sox -n -r 44100 -c 2 " + Fixture("raw.mp3") + " synth 2 sine 440 2>/dev/null");
-    }
-
-    static void TearDownTestSuite()
-    {
-        delete fixtures;
-        fixtures = nullptr;
-    }
+    static void SetUpTestSuite() { MakeFixtures(); }
+    static void TearDownTestSuite() { DropFixtures(); }
 
     TMediaPlayer player;
 
@@ -408,6 +415,33 @@ TEST_F(GstDevice, UnreadableFileFailsWithAClearMessage)
     chmod(path.c_str(), 0644);
     EXPECT_EQ(message, "The file cannot be read (no permission, or an input/output error).");
     EXPECT_FALSE(player.DeviceOpen());
+}
+
+// The main window's own player, on the real device.
+class MainWindowPlayer : public AppFixture {
+protected:
+    static void SetUpTestSuite() { MakeFixtures(); }
+    static void TearDownTestSuite() { DropFixtures(); }
+};
+
+TEST_F(MainWindowPlayer, PlaysARealFileToItsEndAndClosesItWhenTheWindowCloses)
+{
+    InstallSkin();
+    CreateForms();
+    TMediaPlayer& player = *Form1->PLayer;
+    player.FileName = Fixture("1s.mp3");
+    player.Open();
+    player.Play();
+    ASSERT_TRUE(PollUntil([&] { return Sample(player).ended(); }, 10000));
+    EXPECT_EQ(player.Position(), 1000);
+    const MCIDEVICEID id = player.MciDevice();
+    const std::shared_ptr<TMciLayer> layer = MciLayer(); // outlives the player for a last look
+    ASSERT_EQ(layer.get(), &player.Layer());
+    Form1->close();
+    EXPECT_EQ(Form1->PLayer, nullptr);
+    MCI_STATUS_PARMS status;
+    status.dwItem = MCI_STATUS_MODE;
+    EXPECT_EQ(layer->SendCommand(id, MCI_STATUS, MCI_STATUS_ITEM, &status), MCIERR_INVALID_DEVICE_ID);
 }
 
 } // namespace
