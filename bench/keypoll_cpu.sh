@@ -49,9 +49,10 @@ run() {
   done
   [[ -n "$win" ]] || { echo "the player did not show its window" >&2; exit 1; }
   if [[ "$mode" == playing ]]; then
-    # Double-click the first playlist item; wait until the file is open.
-    xdotool mousemove 262 203 click --repeat 2 --delay 80 1
-    for ((i = 0; i < 100; i++)); do
+    # Double-click the first playlist item until the file is open (a busy
+    # machine can split the two clicks).
+    for ((i = 0; i < 150; i++)); do
+      ((i % 30 == 0)) && xdotool mousemove --window "$win" 60 119 click --repeat 2 --delay 60 1
       ls -l "/proc/$pid/fd" 2>/dev/null | grep -q long.mp3 && break
       sleep 0.1
     done
