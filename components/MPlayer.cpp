@@ -245,45 +245,41 @@ void TMediaPlayer::SeekToStart()
     send(MCI_SEEK, MCI_SEEK_TO_START | MCI_WAIT, &params);
 }
 
+// One MCI_STATUS question; a refused one answers 0.
+std::int32_t TMediaPlayer::status(std::uint32_t item, std::uint32_t flags, std::uint32_t track, MCIERROR& result)
+{
+    MCI_STATUS_PARMS params;
+    params.dwCallback = callback();
+    params.dwItem = item;
+    params.dwTrack = track;
+    result = send(MCI_STATUS, flags, &params);
+    return result == 0 ? static_cast<std::int32_t>(params.dwReturn) : 0;
+}
+
 std::int32_t TMediaPlayer::TrackLength(std::int32_t track)
 {
     RequireOpen();
-    MCI_STATUS_PARMS params;
-    params.dwCallback = callback();
-    params.dwItem = MCI_STATUS_LENGTH;
-    params.dwTrack = static_cast<std::uint32_t>(track);
-    if (send(MCI_STATUS, MCI_STATUS_ITEM | MCI_TRACK | MCI_WAIT, &params) != 0)
-        return 0;
-    return static_cast<std::int32_t>(params.dwReturn);
+    MCIERROR ignored = 0;
+    return status(MCI_STATUS_LENGTH, MCI_STATUS_ITEM | MCI_TRACK | MCI_WAIT, static_cast<std::uint32_t>(track),
+                  ignored);
 }
 
 std::int32_t TMediaPlayer::Position()
 {
-    MCI_STATUS_PARMS params;
-    params.dwCallback = callback();
-    params.dwItem = MCI_STATUS_POSITION;
-    lastError_ = send(MCI_STATUS, MCI_STATUS_ITEM | MCI_WAIT, &params);
-    return lastError_ == 0 ? static_cast<std::int32_t>(params.dwReturn) : 0;
+    return status(MCI_STATUS_POSITION, MCI_STATUS_ITEM | MCI_WAIT, 0, lastError_);
 }
 
 std::int32_t TMediaPlayer::QueryLength()
 {
-    MCI_STATUS_PARMS params;
-    params.dwCallback = callback();
-    params.dwItem = MCI_STATUS_LENGTH;
-    lastError_ = send(MCI_STATUS, MCI_STATUS_ITEM | MCI_WAIT, &params);
-    return lastError_ == 0 ? static_cast<std::int32_t>(params.dwReturn) : 0;
+    return status(MCI_STATUS_LENGTH, MCI_STATUS_ITEM | MCI_WAIT, 0, lastError_);
 }
 
 TMPModes TMediaPlayer::QueryMode()
 {
-    MCI_STATUS_PARMS params;
-    params.dwCallback = callback();
-    params.dwItem = MCI_STATUS_MODE;
-    lastError_ = send(MCI_STATUS, MCI_STATUS_ITEM | MCI_WAIT, &params);
+    const std::int32_t value = status(MCI_STATUS_MODE, MCI_STATUS_ITEM | MCI_WAIT, 0, lastError_);
     if (lastError_ != 0)
         return mpNotReady;
-    const int mode = int(params.dwReturn & 0xFF) - 12;
+    const int mode = int(value & 0xFF) - 12;
     return mode >= mpNotReady && mode <= mpOpen ? static_cast<TMPModes>(mode) : mpNotReady;
 }
 

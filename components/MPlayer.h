@@ -142,6 +142,7 @@ private:
     std::uint32_t notifyDefaultFlags() const;
     void consumeWaitNotify();
     std::uint32_t devCaps(std::uint32_t item);
+    std::int32_t status(std::uint32_t item, std::uint32_t flags, std::uint32_t track, MCIERROR& result);
     MCIERROR send(std::uint32_t command, std::uint32_t flags, void* params);
     std::uintptr_t callback();
 
