@@ -361,6 +361,12 @@ TEST_F(GstDevice, BadFilesFailAtOnceWithAClearMessageAndLeaveNothingOpen)
              return Fixture("random.mp3");
          },
          notSound.c_str()},
+        {"picture",
+         [] {
+             Shell("convert -size 64x64 xc:red png:" + Fixture("picture.mp3"));
+             return Fixture("picture.mp3");
+         },
+         notSound.c_str()},
         {"fifo",
          [] {
              mkfifo(Fixture("fifo.mp3").c_str(), 0644);
