@@ -28,7 +28,9 @@ sox -n -r 44100 -c 2 -b 16 -t wav - synth $((span + 30)) sine 440 2>/dev/null |
   lame --quiet -V 9 - "$work/long.mp3"
 printf '%s\r\n' "$work/long.mp3" >"$work/Default.qfl"
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -wr -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+# -noreset: the server would reset when a run's player, its last client,
+# ends, and refuse the next run's connection meanwhile.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -wr -noreset -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
 xvfb=$!
 while [[ ! -s "$work/display" ]]; do sleep 0.05; done
 export DISPLAY=":$(head -n1 "$work/display")"

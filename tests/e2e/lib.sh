@@ -33,7 +33,9 @@ e2e_setup() {
   cp -r "$build/Skin" "$E2E_APP/Skin"
   trap e2e_cleanup EXIT
   local fdfile="$E2E_DIR/display"
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -wr -nolisten tcp 3>"$fdfile" >/dev/null 2>&1 &
+  # -noreset: a player that ends as the last client would reset the server,
+  # and a player started right after could not connect.
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -wr -noreset -nolisten tcp 3>"$fdfile" >/dev/null 2>&1 &
   E2E_XVFB_PID=$!
   e2e_wait 20 '[[ -s "$E2E_DIR/display" ]]' || e2e_fail "Xvfb did not start"
   export DISPLAY=":$(head -n1 "$fdfile")"
