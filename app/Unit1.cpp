@@ -1,11 +1,13 @@
 #include "Unit1.h"
 
 #include "ui_Unit1.h"
+#include "ui_Unit5.h"
 
 #include "Application.h"
 #include "CoolTrayIcon.h"
 #include "Dialogs.h"
 #include "Exceptions.h"
+#include "GIFCtrl.h"
 #include "Handler.h"
 #include "ListBox.h"
 #include "MPlayer.h"
@@ -170,7 +172,7 @@ void TForm1::loadSkin()
 
 void TForm1::loadBanner(const std::string& path)
 {
-    // The animated banner arrives with the GIF animator.
+    ui->GifUp->LoadFromFile(path);
 }
 
 void TForm1::applySkinRegion()
@@ -214,8 +216,14 @@ void TForm1::FormClose()
 void TForm1::releaseComponents()
 {
     // The About box's image, the banner and the player go before the
-    // windows; freeing the player closes its device.
-    // The About box's image and the banner are released here, before the player.
+    // windows; freeing the player closes its device. The animations' workers
+    // end with their controls.
+    if (Form5) {
+        delete Form5->ui->Mascot;
+        Form5->ui->Mascot = nullptr;
+    }
+    delete ui->GifUp;
+    ui->GifUp = nullptr;
 
     // No tick may reach the player once it is gone.
     GeT->SetEnabled(false);

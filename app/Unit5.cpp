@@ -7,7 +7,6 @@
 #include "Shell.h"
 
 #include <QMouseEvent>
-#include <QMovie>
 #include <QPushButton>
 
 namespace quellora {
@@ -45,7 +44,6 @@ TForm5::TForm5(QWidget* mainForm) : TDialogForm(mainForm), ui(new Ui::Form5)
     ui->setupUi(this);
     ApplyDialogLook(this, width(), height());
     ui->Icon->setPixmap(QPixmap(":/forms/quellora.xpm"));
-    ui->Mascot->setPixmap(QPixmap(":/forms/mascot.gif"));
 
     ui->Label5->installEventFilter(new ClickFilter(this, [this] { Label5Click(); }));
     ui->Label7->installEventFilter(new ClickFilter(this, [this] { Label7Click(); }));
