@@ -185,6 +185,13 @@ MCIERROR TGstMciDevice::Open(const std::string& path, std::string& detail)
     }
     g_object_set(playbin_, "uri", uri, "flags", PlayFlagAudio | PlayFlagSoftVolume, "volume", volume_ / 1000.0,
                  nullptr);
+    // Without sinks of their own, playbin tries the system's video and text
+    // sinks on whatever a file holds, a picture renamed ".mp3" for one, and
+    // some of them (DirectFB's) crash the process as they load.
+    for (const char* property : {"video-sink", "text-sink"}) {
+        if (GstElement* none = gst_element_factory_make("fakesink", nullptr))
+            g_object_set(playbin_, property, none, nullptr);
+    }
     g_free(uri);
     bus_ = gst_element_get_bus(playbin_);
     gst_bus_set_sync_handler(bus_, &TGstBusHook::Sync, this, nullptr);
@@ -195,18 +202,22 @@ MCIERROR TGstMciDevice::Open(const std::string& path, std::string& detail)
     // The first error names the cause; the generic ones follow it. A failed
     // state change can return before its error has reached the bus.
     const int grace = ret == GST_STATE_CHANGE_FAILURE ? 1000 : 0;
+    // A picture or a silent video may pre-roll, or fail on its other
+    // streams with a generic error: either way there is nothing to hear.
+    gint audioStreams = 0;
+    g_object_get(playbin_, "n-audio", &audioStreams, nullptr);
     while (GstMessage* message = take(grace)) {
         const bool error = GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR;
         const MCIERROR rc = error ? ParseError(message, detail) : 0;
         gst_message_unref(message);
         if (error)
-            return rc;
+            return rc == MCIERR_DRIVER && audioStreams == 0 ? MCIERR_INVALID_FILE : rc;
     }
     if (ret == GST_STATE_CHANGE_FAILURE)
         return MCIERR_DRIVER;
     if (ret == GST_STATE_CHANGE_ASYNC)
         return MCIERR_DEVICE_NOT_READY;
-    return 0;
+    return audioStreams > 0 ? 0 : MCIERR_INVALID_FILE;
 }
 
 void TGstMciDevice::Drain()
