@@ -1,0 +1,165 @@
+// The animated images of the program's windows: the skin banner GifUp on
+// the main window, the About box's still Mascot, and their release when the
+// main window closes.
+
+#include "AppFixture.h"
+#include "GIFCtrl.h"
+#include "MPlayer.h"
+#include "ui_Unit1.h"
+#include "ui_Unit5.h"
+
+#include <QFile>
+#include <QPointer>
+#include <QThread>
+
+#include <chrono>
+#include <thread>
+
+using namespace quellora;
+using namespace quellora::test;
+
+namespace {
+
+class Banner : public AppFixture {
+protected:
+    TRxGIFAnimator* gifUp() const { return Form1->ui->GifUp; }
+
+    QImage window() const { return Form1->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+
+    // Until the banner's worker has handed a tick over; this thread does not take it.
+    bool waitForHandedOverTick() const
+    {
+        for (int i = 0; i < 2000; ++i) {
+            if (gifUp()->Timer().TickPending())
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+TEST_F(Banner, LoadsTheSkinGifAndAnimatesIt)
+{
+    InstallSkin();
+    CreateForms();
+    ShowMainWindow();
+    TRxGIFAnimator* banner = gifUp();
+    ASSERT_NE(banner, nullptr);
+    EXPECT_TRUE(banner->Animate());
+    EXPECT_EQ(banner->Image().Count(), 9);
+    EXPECT_EQ(banner->geometry(), QRect(0, -8, 513, 80));
+    EXPECT_EQ(banner->Timer().Interval(), 400u) << "the first frame's delay";
+    EXPECT_TRUE(banner->Timer().WorkerRunning());
+    EXPECT_TRUE(banner->testAttribute(Qt::WA_TransparentForMouseEvents)) << "the banner drags the window";
+
+    // Each step shows a new picture of the equaliser.
+    const QRect bars(392, 16, 96, 40);
+    QImage before = window().copy(bars);
+    for (int step = 1; step <= 3; ++step) {
+        banner->TimerTick();
+        EXPECT_EQ(banner->FrameIndex(), step);
+        EXPECT_EQ(banner->Timer().Interval(), 120u);
+        const QImage after = window().copy(bars);
+        EXPECT_NE(after, before) << "step " << step;
+        before = after;
+    }
+}
+
+TEST_F(Banner, ShowsTheSkinWhereItsFramesAreTransparent)
+{
+    InstallSkin();
+    CreateForms();
+    ShowMainWindow();
+    TRxGIFAnimator* banner = gifUp();
+    // Frame 2 follows a cleared frame: the equaliser's box shows the skin.
+    banner->TimerTick();
+    banner->TimerTick();
+    TColor key = clNone;
+    TBitmap& composite = banner->ComposeFrame(banner->FrameIndex(), key);
+    ASSERT_NE(key, clNone);
+    const QImage shown = window();
+    int compared = 0, mismatched = 0;
+    for (int y = 8; y < composite.Height(); ++y) {
+        for (int x = 0; x < composite.Width() && x < Form1->width(); ++x) {
+            const QPoint at(x, y - 8);
+            if (!Form1->mask().contains(at))
+                continue;
+            const bool keyed = composite.Pixel(x, y) == key;
+            const QRgb expected = keyed ? Form1->SkinBitmap.pixel(at) : ColorToQRgb(composite.Pixel(x, y));
+            ++compared;
+            mismatched += shown.pixel(at) != expected;
+        }
+    }
+    EXPECT_GT(compared, 30000);
+    EXPECT_EQ(mismatched, 0);
+    EXPECT_EQ(shown.pixel(400, 20), Form1->SkinBitmap.pixel(400, 20)) << "inside the cleared equaliser box";
+}
+
+TEST_F(Banner, UnreadableBannerIsReportedAndEndsTheCreationHandler)
+{
+    InstallSkin();
+    WriteBytes(exeDir.file("Skin/GifUp.gif"), "GIF89x: not a GIF");
+    CreateForms();
+    ASSERT_EQ(BoxTexts(), std::vector<std::string>{"Unknown GIF version."});
+    EXPECT_EQ(boxes[0].kind, DialogKind::ErrorReport);
+    EXPECT_FALSE(Application().Terminated());
+    EXPECT_TRUE(Form1->SkinBitmap.isNull()) << "the steps after the banner are skipped";
+    EXPECT_EQ(gifUp()->Image().Count(), 0);
+    ASSERT_NE(Form5, nullptr);
+}
+
+TEST_F(Banner, AboutBoxMascotIsAStillTransparentPicture)
+{
+    InstallSkin();
+    CreateForms();
+    ShowMainWindow();
+    Form5->show();
+    QCoreApplication::processEvents();
+    TRxGIFAnimator* mascot = Form5->ui->Mascot;
+    EXPECT_FALSE(mascot->Animate());
+    ASSERT_EQ(mascot->Image().Count(), 1);
+    EXPECT_EQ(mascot->FrameDelay(), 0u);
+    EXPECT_EQ(mascot->geometry(), QRect(16, 72, 32, 32));
+    EXPECT_FALSE(mascot->Timer().WorkerStarted());
+
+    // Its frame over the box's grey.
+    TGIFFrame& frame = mascot->Image().Frames(0);
+    ASSERT_NE(frame.KeyColor(), clNone);
+    TBitmap& bitmap = frame.FrameBitmap();
+    const QImage shown = Form5->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QRgb grey = Form5->palette().color(QPalette::Window).rgb();
+    int keyed = 0, mismatched = 0;
+    for (int y = 0; y < 32; ++y) {
+        for (int x = 0; x < 32; ++x) {
+            const TColor c = bitmap.Pixel(x, y);
+            keyed += c == frame.KeyColor();
+            const QRgb expected = c == frame.KeyColor() ? grey : ColorToQRgb(c);
+            mismatched += shown.pixel(16 + x, 72 + y) != expected;
+        }
+    }
+    EXPECT_GT(keyed, 0);
+    EXPECT_LT(keyed, 32 * 32);
+    EXPECT_EQ(mismatched, 0);
+}
+
+TEST_F(Banner, ClosingTheMainWindowFreesMascotBannerAndPlayerWhileTheBannerAnimates)
+{
+    InstallSkin();
+    CreateForms();
+    ShowMainWindow();
+    ASSERT_TRUE(waitForHandedOverTick());
+    QPointer<QWidget> banner = gifUp();
+    QPointer<QWidget> mascot = Form5->ui->Mascot;
+    Form1->close();
+    EXPECT_TRUE(banner.isNull());
+    EXPECT_TRUE(mascot.isNull());
+    EXPECT_EQ(Form1->ui->GifUp, nullptr);
+    EXPECT_EQ(Form5->ui->Mascot, nullptr);
+    EXPECT_EQ(Form1->PLayer, nullptr);
+    EXPECT_TRUE(Application().Terminated());
+    // The tick handed over before the close is dropped.
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+}
