@@ -4,6 +4,7 @@
 #include "Exceptions.h"
 #include "IniFiles.h"
 #include "TempDir.h"
+#include "Unprivileged.h"
 
 #include <QFile>
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 #include <unistd.h>
 
 using namespace quellora;
+using quellora::test::RunUnprivileged;
 using quellora::test::ReadBytes;
 using quellora::test::TempDir;
 using quellora::test::WriteBytes;
@@ -29,37 +31,13 @@ std::string writeError(TIniFile& ini, const std::string& section, const std::str
     return "no error";
 }
 
-// Root writes into read-only directories and reads unreadable files, so the
-// write is made by a child process running as "nobody" then.
 std::string unprivilegedWriteError(const std::string& path, const std::string& section, const std::string& key,
                                    const std::string& value)
 {
-    int channel[2];
-    if (pipe(channel) != 0)
-        return "pipe failed";
-    const pid_t child = fork();
-    if (child < 0)
-        return "fork failed";
-    if (child == 0) {
-        close(channel[0]);
-        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
-            _exit(2);
+    return RunUnprivileged([&] {
         TIniFile ini(path);
-        const std::string message = writeError(ini, section, key, value);
-        const ssize_t n = write(channel[1], message.data(), message.size());
-        _exit(n == ssize_t(message.size()) ? 0 : 3);
-    }
-    close(channel[1]);
-    std::string message;
-    char buffer[256];
-    for (ssize_t n; (n = read(channel[0], buffer, sizeof buffer)) > 0;)
-        message.append(buffer, size_t(n));
-    close(channel[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return "child failed with status " + std::to_string(status);
-    return message;
+        return writeError(ini, section, key, value);
+    });
 }
 
 } // namespace
