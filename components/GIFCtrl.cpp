@@ -30,6 +30,7 @@ TRxGIFAnimator::~TRxGIFAnimator()
     SetAnimate(false);
     // The worker ends before anything it could reach goes; a tick handed
     // to this thread and not run yet is dropped.
+    timer_->Shutdown();
     timer_.reset();
     dropCache();
     image_->OnChange = nullptr;

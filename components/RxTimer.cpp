@@ -55,8 +55,10 @@ class TTimerThread : public QThread {
 public:
     explicit TTimerThread(TRxTimer& owner) : owner_(owner), shared_(std::make_shared<TTimerShared>()) {}
 
+    ~TTimerThread() override { End(); }
+
     // Tells the worker to end, drops a handed-over call that has not run, and waits for the worker.
-    ~TTimerThread() override
+    void End()
     {
         {
             std::lock_guard hold(shared_->lock);
@@ -159,13 +161,23 @@ TRxTimer::TRxTimer(QObject* owner) : QObject(owner) {}
 
 TRxTimer::~TRxTimer()
 {
+    Shutdown();
+}
+
+void TRxTimer::Shutdown()
+{
     destroying_ = true;
     enabled_ = false;
     {
         std::lock_guard hold(handlerLock_);
         onTimer_ = nullptr;
     }
-    worker_.reset();
+    // The worker may still be in a tick that reaches this timer: it ends
+    // while worker_ is still in place.
+    if (worker_) {
+        worker_->End();
+        worker_.reset();
+    }
     messageTimer_.reset();
 }
 
@@ -179,7 +191,7 @@ void TRxTimer::SetEnabled(bool enabled)
 
 void TRxTimer::SetInterval(std::uint32_t interval)
 {
-    if (interval == interval_)
+    if (interval == interval_.load())
         return;
     interval_ = interval;
     ApplyTimerSettings();
@@ -258,7 +270,7 @@ void TRxTimer::ApplyTimerSettings()
     }
     messageTimer_->stop();
     if (run)
-        messageTimer_->start(int(std::min<std::uint32_t>(interval_, 0x7FFFFFFF)));
+        messageTimer_->start(int(std::min<std::uint32_t>(interval_.load(), 0x7FFFFFFF)));
 }
 
 TTimerThread& TRxTimer::worker()

@@ -35,7 +35,7 @@ public:
     bool Enabled() const { return enabled_; }
     void SetEnabled(bool enabled);
     // Milliseconds between ticks; 0 stops the ticks.
-    std::uint32_t Interval() const { return interval_; }
+    std::uint32_t Interval() const { return interval_.load(); }
     void SetInterval(std::uint32_t interval);
     // In thread mode: the tick runs on the user-interface thread.
     bool SyncEvent() const { return syncEvent_; }
@@ -54,6 +54,11 @@ public:
     // waits for it. On the user-interface thread it runs at once; once the
     // worker has been told to end it is dropped.
     void Synchronize(const std::function<void()>& call);
+
+    // Ends the worker, waiting for it, and stops the message-loop timer:
+    // no tick runs after this, and a tick handed over and not run yet is
+    // dropped. The timer stays inert until it is destroyed.
+    void Shutdown();
 
     // The worker exists and sleeps for the interval rather than idling.
     bool WorkerRunning() const;
@@ -74,7 +79,8 @@ private:
     void report(const std::string& message);
 
     std::atomic<bool> enabled_{true};
-    std::uint32_t interval_ = 1000;
+    // A tick in the worker may set it (AsyncDrawing) while this thread reads it.
+    std::atomic<std::uint32_t> interval_{1000};
     std::atomic<bool> syncEvent_{true};
     bool threaded_ = true;
     TThreadPriority priority_ = tpNormal;
