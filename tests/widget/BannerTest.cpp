@@ -124,18 +124,22 @@ TEST_F(Banner, AboutBoxMascotIsAStillTransparentPicture)
     EXPECT_EQ(mascot->geometry(), QRect(16, 72, 32, 32));
     EXPECT_FALSE(mascot->Timer().WorkerStarted());
 
-    // Its frame over the box's grey.
+    // Its frame over the box's background. The mascot's key is the box's
+    // own grey: another background shows which pixels are transparent.
     TGIFFrame& frame = mascot->Image().Frames(0);
     ASSERT_NE(frame.KeyColor(), clNone);
     TBitmap& bitmap = frame.FrameBitmap();
+    const QRgb back = qRgb(0, 200, 200);
+    QPalette pal = Form5->palette();
+    pal.setColor(QPalette::Window, QColor(back));
+    Form5->setPalette(pal);
     const QImage shown = Form5->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    const QRgb grey = Form5->palette().color(QPalette::Window).rgb();
     int keyed = 0, mismatched = 0;
     for (int y = 0; y < 32; ++y) {
         for (int x = 0; x < 32; ++x) {
             const TColor c = bitmap.Pixel(x, y);
             keyed += c == frame.KeyColor();
-            const QRgb expected = c == frame.KeyColor() ? grey : ColorToQRgb(c);
+            const QRgb expected = c == frame.KeyColor() ? back : ColorToQRgb(c);
             mismatched += shown.pixel(16 + x, 72 + y) != expected;
         }
     }
