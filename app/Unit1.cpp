@@ -1,4 +1,5 @@
 #include "Unit1.h"
+#include "QtText.h"
 
 #include "ui_Unit1.h"
 #include "ui_Unit5.h"
@@ -86,7 +87,7 @@ TListBox* TForm1::Mp3LisT() const
 void TForm1::SetStatusLine(const std::string& text)
 {
     status_ = text;
-    ui->Status->setText(QString::fromLocal8Bit(text.data(), qsizetype(text.size())));
+    ui->Status->setText(ToQString(text));
     ui->Status->adjustSize();
     if (text.empty())
         ui->Status->resize(3, 14);
@@ -164,7 +165,7 @@ void TForm1::loadSkin()
 {
     const std::string path = ExeDir() + "Skin/Bck.bmp";
     QImage image;
-    if (!image.load(QString::fromLocal8Bit(path.data(), qsizetype(path.size()))))
+    if (!image.load(ToQString(path)))
         throw EInvalidGraphic("Bitmap image is not valid");
     ui->Bck->setPixmap(QPixmap::fromImage(image));
     ui->Bck->resize(image.size());

@@ -4,6 +4,7 @@
 
 #include "Application.h"
 #include "Handler.h"
+#include "QtText.h"
 #include "Shell.h"
 
 #include <QMouseEvent>
@@ -34,8 +35,7 @@ private:
 
 std::string text(const QLabel* label)
 {
-    const QByteArray bytes = label->text().toLocal8Bit();
-    return std::string(bytes.constData(), size_t(bytes.size()));
+    return FromQString(label->text());
 }
 } // namespace
 

@@ -1,4 +1,5 @@
 #include "CoolTrayIcon.h"
+#include "QtText.h"
 
 #include "Application.h"
 #include "Handler.h"
@@ -15,7 +16,6 @@ TCoolTrayIcon::TCoolTrayIcon(QWidget* owner) : QObject(owner), owner_(owner), tr
             Click();
     });
     connect(&Application(), &TApplication::OnMinimize, this, [this] { ApplicationMinimized(); });
-    connect(&Application(), &TApplication::OnRestore, this, [this] { ApplicationRestored(); });
 }
 
 TCoolTrayIcon::~TCoolTrayIcon()
@@ -31,7 +31,7 @@ void TCoolTrayIcon::SetIcon(const QIcon& icon)
 void TCoolTrayIcon::SetHint(const std::string& hint)
 {
     hint_ = hint;
-    tray_->setToolTip(QString::fromLocal8Bit(hint.data(), qsizetype(hint.size())));
+    tray_->setToolTip(ToQString(hint));
 }
 
 void TCoolTrayIcon::SetIconVisible(bool visible)
@@ -51,12 +51,6 @@ void TCoolTrayIcon::ApplicationMinimized()
     // taskbar rather than vanishing beyond reach.
     if (MinimizeToTray && InTray() && owner_)
         owner_->hide();
-}
-
-void TCoolTrayIcon::ApplicationRestored()
-{
-    if (owner_ && !owner_->isVisible())
-        owner_->show();
 }
 
 void TCoolTrayIcon::Click()

@@ -32,9 +32,9 @@ public:
 
     std::function<void()> OnClick;
 
-    // What the owner does when the application is minimised or restored.
+    // Hides the owner when the application is minimised; restoring the
+    // application shows it again.
     void ApplicationMinimized();
-    void ApplicationRestored();
 
     // A click on the icon, as the notification area reports it.
     void Click();

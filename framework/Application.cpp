@@ -1,4 +1,5 @@
 #include "Application.h"
+#include "QtText.h"
 
 #include <QApplication>
 #include <QFont>
@@ -25,8 +26,8 @@ void TApplication::Initialize()
 void TApplication::SetTitle(const std::string& title)
 {
     title_ = title;
-    QApplication::setApplicationName(QString::fromLocal8Bit(title.data(), qsizetype(title.size())));
-    QApplication::setApplicationDisplayName(QString::fromLocal8Bit(title.data(), qsizetype(title.size())));
+    QApplication::setApplicationName(ToQString(title));
+    QApplication::setApplicationDisplayName(ToQString(title));
 }
 
 void TApplication::RegisterForm(QWidget* form)

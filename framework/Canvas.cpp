@@ -1,4 +1,5 @@
 #include "Graphics.h"
+#include "QtText.h"
 
 #include <QFontMetrics>
 #include <QPainter>
@@ -10,11 +11,6 @@
 namespace quellora {
 
 namespace {
-
-QString Text(const std::string& text)
-{
-    return QString::fromLocal8Bit(text.data(), qsizetype(text.size()));
-}
 
 // An arc of the ellipse in (x1, y1, x2, y2), counter-clockwise from the
 // radial through (x3, y3) to the one through (x4, y4), in QPainter's terms
@@ -241,14 +237,14 @@ int TCanvas::TextHeight(const std::string& text) const
 TSize TCanvas::TextExtent(const std::string& text) const
 {
     const QFontMetrics metrics(Font.ToQFont());
-    return {metrics.horizontalAdvance(Text(text)), metrics.height()};
+    return {metrics.horizontalAdvance(ToQString(text)), metrics.height()};
 }
 
 void TCanvas::TextOut(int x, int y, const std::string& text)
 {
     const QFont font = Font.ToQFont();
     const QFontMetrics metrics(font);
-    const QString shown = Text(text);
+    const QString shown = ToQString(text);
     paint([&](QPainter& p) {
         if (Brush.Style != bsClear)
             p.fillRect(QRect(x, y, metrics.horizontalAdvance(shown), metrics.height()), ColorToQColor(Brush.Color));
@@ -263,7 +259,7 @@ void TCanvas::TextRect(const TRect& clip, int x, int y, const std::string& text)
 {
     const QFont font = Font.ToQFont();
     const QFontMetrics metrics(font);
-    const QString shown = Text(text);
+    const QString shown = ToQString(text);
     paint([&](QPainter& p) {
         if (Brush.Style != bsClear && !clip.IsEmpty())
             p.fillRect(clip.ToQRect(), ColorToQColor(Brush.Color));

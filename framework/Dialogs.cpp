@@ -1,4 +1,5 @@
 #include "Dialogs.h"
+#include "QtText.h"
 
 #include "Application.h"
 
@@ -22,8 +23,8 @@ void showBox(DialogKind kind, const std::string& caption, const std::string& tex
         sink()(kind, caption, text);
         return;
     }
-    QMessageBox box(QMessageBox::Critical, QString::fromLocal8Bit(caption.data(), qsizetype(caption.size())),
-                    QString::fromLocal8Bit(text.data(), qsizetype(text.size())), QMessageBox::Ok,
+    QMessageBox box(QMessageBox::Critical, ToQString(caption),
+                    ToQString(text), QMessageBox::Ok,
                     QApplication::activeWindow());
     box.setObjectName(kind == DialogKind::ErrorReport ? "ErrorReport" : "ErrorMessage");
     box.button(QMessageBox::Ok)->setText("OK");

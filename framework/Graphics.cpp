@@ -1,4 +1,5 @@
 #include "Graphics.h"
+#include "QtText.h"
 
 #include "Dib.h"
 #include "Exceptions.h"
@@ -87,9 +88,9 @@ void TFont::SetSize(int points)
 
 QFont TFont::ToQFont() const
 {
-    QFont font(QString::fromLocal8Bit(Name.c_str()));
+    QFont font(ToQString(Name));
     // Faces of the old system are usually missing here; these are close in shape and width.
-    font.setFamilies({QString::fromLocal8Bit(Name.c_str()), "Liberation Sans", "Arial", "DejaVu Sans"});
+    font.setFamilies({ToQString(Name), "Liberation Sans", "Arial", "DejaVu Sans"});
     font.setStyleHint(QFont::SansSerif);
     font.setStyleStrategy(QFont::StyleStrategy(QFont::NoAntialias | QFont::NoSubpixelAntialias));
     font.setHintingPreference(QFont::PreferFullHinting);
@@ -112,8 +113,7 @@ QFont TFont::ToQFont() const
 TFont TFont::FromQFont(const QFont& font, TColor color)
 {
     TFont result;
-    const QByteArray name = font.family().toLocal8Bit();
-    result.Name.assign(name.constData(), std::size_t(name.size()));
+    result.Name = FromQString(font.family());
     if (font.pixelSize() > 0)
         result.Height = -font.pixelSize();
     else
@@ -405,7 +405,7 @@ void TBitmap::LoadFromBytes(const QByteArray& bytes)
 
 void TBitmap::LoadFromFile(const std::string& path)
 {
-    QFile file(QString::fromLocal8Bit(path.data(), qsizetype(path.size())));
+    QFile file(ToQString(path));
     if (!file.open(QIODevice::ReadOnly))
         throw EFOpenError(Format("Cannot open file %s", path.c_str()));
     LoadFromBytes(file.readAll());

@@ -1,4 +1,5 @@
 #include "StringListModel.h"
+#include "QtText.h"
 
 #include "Exceptions.h"
 
@@ -60,7 +61,7 @@ QVariant TStringListModel::data(const QModelIndex& index, int role) const
     if (role != Qt::DisplayRole || !index.isValid() || index.row() >= Count())
         return {};
     const std::string& item = items_[size_t(index.row())];
-    return QString::fromLocal8Bit(item.data(), qsizetype(item.size()));
+    return ToQString(item);
 }
 
 } // namespace quellora

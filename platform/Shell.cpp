@@ -1,4 +1,5 @@
 #include "Shell.h"
+#include "QtText.h"
 
 #include <QDesktopServices>
 #include <QUrl>
@@ -15,7 +16,7 @@ void ShellOpen(const std::string& link)
         shellSink(link);
         return;
     }
-    QDesktopServices::openUrl(QUrl(QString::fromLocal8Bit(link.data(), qsizetype(link.size()))));
+    QDesktopServices::openUrl(QUrl(ToQString(link)));
 }
 
 void SetShellSink(void (*sink)(const std::string&))
