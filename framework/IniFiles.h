@@ -3,8 +3,9 @@
 // "Key=Value" lines. Section and key names are matched without regard to
 // ASCII case. A write touches only the one line it concerns; everything else
 // in the file (foreign sections and keys, comments, blank lines, line ends)
-// stays byte for byte. Every write reaches the disk at once, through a
-// temporary file renamed over the target, so the file is never cut short.
+// stays byte for byte. Every write reaches the disk at once, through the
+// safe file writer: a temporary file renamed over the target, so the file is
+// never cut short, and a write-protected file is refused and kept.
 
 #include <string>
 

@@ -19,8 +19,9 @@ std::string JoinListText(const ByteStrings& items);
 // Reads the whole file first; throws EFOpenError "Cannot open file %s".
 ByteStrings LoadListFile(const std::string& path);
 
-// Throws EFCreateError "Cannot create file %s" or EWriteError "Stream write error";
-// the earlier file stays whole either way.
+// Throws EFCreateError "Cannot create file %s" when the file cannot be made or
+// may not be written (the earlier file then stays byte for byte), or
+// EWriteError "Stream write error" when not every byte could be written.
 void SaveListFile(const std::string& path, const ByteStrings& items);
 
 } // namespace quellora

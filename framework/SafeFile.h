@@ -1,6 +1,15 @@
 #pragma once
 // Writes a whole file through a temporary file in the same directory that is
 // renamed over the target, so a failure or a crash never leaves it cut short.
+// The user's say comes first: a file that may not be written is refused and
+// kept as it was, and a writable file in a directory that takes no new files
+// is rewritten in place instead. A symbolic link stays a link: the file
+// behind it is the one replaced.
+//
+// A temporary file is named ".<target name>.save-<pid>.XXXXXX" and locked
+// while its save runs, so that a later save of the same target can tell the
+// leftovers of killed saves from saves still running in other processes and
+// remove only the former.
 
 #include <string>
 #include <string_view>
@@ -9,14 +18,15 @@ namespace quellora {
 
 enum class SafeWriteResult {
     Ok,
-    CreateFailed, // the temporary file could not be made
+    CreateFailed, // the file may not be written, is no file, or could not be made
     WriteFailed,  // not every byte reached the disk, or the rename failed
 };
 
 SafeWriteResult WriteFileAtomically(const std::string& path, std::string_view data);
 
-// The same, for data produced in pieces: Append buffers, Commit renames the
-// finished temporary over the target. Without Commit the target is untouched.
+// The same, for data produced in pieces: Append buffers, Commit puts the
+// finished data in place. Without Commit the target is untouched, unless it
+// is being rewritten in place and more than one buffer has been written.
 class TSafeFileWriter {
 public:
     explicit TSafeFileWriter(const std::string& path);
@@ -30,11 +40,13 @@ public:
 
 private:
     void flush();
+    void write(std::string_view data);
 
     std::string target_;
-    std::string temp_;
+    std::string temp_; // empty when the target is rewritten in place
     int fd_ = -1;
     bool failed_ = false;
+    bool truncated_ = false;
     std::string buffer_;
 };
 

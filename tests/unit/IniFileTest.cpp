@@ -202,6 +202,7 @@ TEST(IniFileErrors, ReadOnlyDirectoryNamesThePathAndKeepsTheFile)
     const std::string path = sub + "/Config.ini";
     TIniFile(path).WriteString("Keys", "Random", "/");
     const std::string before = ReadBytes(path);
+    ASSERT_EQ(chmod(path.c_str(), 0444), 0);
     ASSERT_EQ(chmod(sub.c_str(), 0555), 0);
     ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
 
@@ -222,4 +223,23 @@ TEST(IniFileErrors, UnreadableFileIsNotReplaced)
     EXPECT_EQ(unprivilegedWriteError(path, "Keys", "Next", "F1"), "Unable to write to " + path);
     chmod(path.c_str(), 0644);
     EXPECT_EQ(ReadBytes(path), "[Keys]\r\nRandom=/\r\n");
+}
+
+TEST(IniFileErrors, TheFilesOwnProtectionDecidesNotItsDirectory)
+{
+    TempDir dir;
+    ASSERT_EQ(chmod(dir.path().c_str(), 0777), 0);
+    const std::string path = dir.file("Config.ini");
+    WriteBytes(path, "[Keys]\r\nRandom=/\r\n");
+    ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+    // A write-protected file is not replaced, though the directory would allow it.
+    EXPECT_EQ(unprivilegedWriteError(path, "Keys", "Random", "*"), "Unable to write to " + path);
+    EXPECT_EQ(ReadBytes(path), "[Keys]\r\nRandom=/\r\n");
+
+    // A writable file in a directory that takes no new files is written in place.
+    ASSERT_EQ(chmod(path.c_str(), 0666), 0);
+    ASSERT_EQ(chmod(dir.path().c_str(), 0555), 0);
+    EXPECT_EQ(unprivilegedWriteError(path, "Keys", "Random", "*"), "no error");
+    chmod(dir.path().c_str(), 0755);
+    EXPECT_EQ(ReadBytes(path), "[Keys]\r\nRandom=*\r\n");
 }
