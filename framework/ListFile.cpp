@@ -4,44 +4,59 @@
 #include "SafeFile.h"
 
 #include <cstring>
+#include <vector>
 
 namespace quellora {
 
-ByteStrings SplitListText(std::string_view text)
+namespace {
+
+// The file's own buffer becomes the list's: each item's bytes move down over
+// the line breaks before it, and only the end offsets are new.
+ByteStrings splitInPlace(std::string text)
 {
-    if (const size_t nul = text.find('\0'); nul != std::string_view::npos)
-        text = text.substr(0, nul);
-    ByteStrings items;
-    const char* p = text.data();
-    const char* end = p + text.size();
+    if (const size_t nul = text.find('\0'); nul != std::string::npos)
+        text.resize(nul);
+    std::vector<size_t> ends;
+    // With no NUL left, the terminator of the string's data ends the last scan.
+    char* const base = text.data();
+    const char* p = base;
+    const char* const end = base + text.size();
+    char* out = base;
     while (p < end) {
-        const char* start = p;
-        while (p < end && *p != '\r' && *p != '\n')
-            ++p;
-        items.emplace_back(start, size_t(p - start));
+        const size_t length = std::strcspn(p, "\r\n");
+        if (out != p)
+            std::memmove(out, p, length);
+        out += length;
+        p += length;
+        ends.push_back(size_t(out - base));
         if (p == end)
             break;
-        if (*p == '\r' && p + 1 < end && p[1] == '\n')
-            p += 2;
-        else
-            ++p;
+        p += (*p == '\r' && p + 1 < end && p[1] == '\n') ? 2 : 1;
     }
-    return items;
+    text.resize(size_t(out - base));
+    // Keep no more than the list needs: a file mostly past its NUL, or a
+    // growth step of the offsets, is not held for the life of the list.
+    if (text.capacity() > 2 * text.size() + 4096)
+        text.shrink_to_fit();
+    if (ends.capacity() > ends.size() + ends.size() / 8)
+        ends.shrink_to_fit();
+    return ByteStrings(std::move(text), std::move(ends));
+}
+
+} // namespace
+
+ByteStrings SplitListText(std::string_view text)
+{
+    return splitInPlace(std::string(text));
 }
 
 std::string JoinListText(const ByteStrings& items)
 {
-    size_t size = 0;
-    for (const auto& item : items)
-        size += item.size() + 2;
     std::string text;
-    text.resize(size);
-    char* out = text.data();
-    for (const auto& item : items) {
-        std::memcpy(out, item.data(), item.size());
-        out += item.size();
-        *out++ = '\r';
-        *out++ = '\n';
+    text.reserve(items.bytes() + 2 * items.size());
+    for (std::string_view item : items) {
+        text.append(item);
+        text.append("\r\n", 2);
     }
     return text;
 }
@@ -51,13 +66,13 @@ ByteStrings LoadListFile(const std::string& path)
     std::string data;
     if (!ReadWholeFile(path, data))
         throw EFOpenError(Format("Cannot open file %s", path.c_str()));
-    return SplitListText(data);
+    return splitInPlace(std::move(data));
 }
 
 void SaveListFile(const std::string& path, const ByteStrings& items)
 {
     TSafeFileWriter writer(path);
-    for (const auto& item : items) {
+    for (std::string_view item : items) {
         writer.Append(item);
         writer.Append("\r\n");
     }

@@ -2,13 +2,12 @@
 // The list-file format: one item per line, CR LF after every item. Reading
 // accepts CR LF, lone CR and lone LF, and stops at the first NUL byte.
 
+#include "ByteStrings.h"
+
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace quellora {
-
-using ByteStrings = std::vector<std::string>;
 
 // Splits list-file text into items.
 ByteStrings SplitListText(std::string_view text);

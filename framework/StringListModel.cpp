@@ -5,26 +5,30 @@
 
 namespace quellora {
 
-const std::string& TStringListModel::Get(int index) const
+void TStringListModel::checkIndex(int index) const
 {
     if (index < 0 || index >= Count())
         throw EListError(Format("List index out of bounds (%d)", index));
-    return items_[size_t(index)];
 }
 
-void TStringListModel::Add(std::string item)
+std::string TStringListModel::Get(int index) const
+{
+    checkIndex(index);
+    return std::string(items_[size_t(index)]);
+}
+
+void TStringListModel::Add(std::string_view item)
 {
     beginInsertRows({}, Count(), Count());
-    items_.push_back(std::move(item));
+    items_.push_back(item);
     endInsertRows();
 }
 
 void TStringListModel::Delete(int index)
 {
-    if (index < 0 || index >= Count())
-        throw EListError(Format("List index out of bounds (%d)", index));
+    checkIndex(index);
     beginRemoveRows({}, index, index);
-    items_.erase(items_.begin() + index);
+    items_.erase(size_t(index));
     endRemoveRows();
 }
 
@@ -36,7 +40,8 @@ void TStringListModel::Clear()
 void TStringListModel::Assign(ByteStrings items)
 {
     beginResetModel();
-    items_ = std::move(items);
+    // The old items leave with the argument, memory and all.
+    std::swap(items_, items);
     endResetModel();
 }
 
@@ -60,8 +65,7 @@ QVariant TStringListModel::data(const QModelIndex& index, int role) const
 {
     if (role != Qt::DisplayRole || !index.isValid() || index.row() >= Count())
         return {};
-    const std::string& item = items_[size_t(index.row())];
-    return ToQString(item);
+    return ToQString(items_[size_t(index.row())]);
 }
 
 } // namespace quellora

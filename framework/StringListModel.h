@@ -1,11 +1,12 @@
 #pragma once
 // An ordered list of byte strings behind a list view. The strings are kept
-// exactly as given; they are converted only to be shown.
+// exactly as given, packed in one store; they are converted only to be shown.
 
 #include "ListFile.h"
 
 #include <QAbstractListModel>
 #include <string>
+#include <string_view>
 
 namespace quellora {
 
@@ -15,11 +16,11 @@ public:
     using QAbstractListModel::QAbstractListModel;
 
     int Count() const { return int(items_.size()); }
-    // Throws EListError "List index out of bounds (%d)".
-    const std::string& Get(int index) const;
+    // A copy of the item; throws EListError "List index out of bounds (%d)".
+    std::string Get(int index) const;
     const ByteStrings& Items() const { return items_; }
 
-    void Add(std::string item);
+    void Add(std::string_view item);
     void Delete(int index);
     void Clear();
     void Assign(ByteStrings items);
@@ -31,6 +32,8 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
 
 private:
+    void checkIndex(int index) const;
+
     ByteStrings items_;
 };
 

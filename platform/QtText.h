@@ -4,10 +4,11 @@
 
 #include <QString>
 #include <string>
+#include <string_view>
 
 namespace quellora {
 
-inline QString ToQString(const std::string& bytes)
+inline QString ToQString(std::string_view bytes)
 {
     return QString::fromLocal8Bit(bytes.data(), qsizetype(bytes.size()));
 }

@@ -21,7 +21,7 @@ using namespace quellora::test;
 
 namespace {
 
-std::vector<std::string> scan(const std::string& dir)
+ByteStrings scan(const std::string& dir)
 {
     TStringListModel list;
     ScanDirectory(dir, list);
@@ -92,7 +92,7 @@ TEST(ScanDirectory, AddsMp3FilesInTheDirectorysOwnOrder)
     for (const char* name : {"zeta.mp3", "Alpha.MP3", "mid.Mp3", "notes.txt", "song.mp3.bak", ".hidden.mp3", "b.mp3"})
         WriteBytes(dir.file(name), "x");
 
-    std::vector<std::string> expected;
+    ByteStrings expected;
     for (const std::string& name : readdirOrder(dir.path()))
         if (MatchesMask(name, "*.mp3"))
             expected.push_back(dir.path() + name);
@@ -111,7 +111,7 @@ TEST(ScanDirectory, NeverAddsDirectoriesNorDescendsIntoThem)
     WriteBytes(dir.file("sub/deep.mp3"), "x");
     WriteBytes(dir.file("album.mp3/inner.mp3"), "x");
 
-    EXPECT_EQ(scan(dir.path()), (std::vector<std::string>{dir.path() + "song.mp3"}));
+    EXPECT_EQ(scan(dir.path()), (ByteStrings{dir.path() + "song.mp3"}));
     chmod(dir.file("readonly.mp3").c_str(), 0755);
 }
 
@@ -125,7 +125,7 @@ TEST(ScanDirectory, AppendsTheTextAsTypedWithNameBytesKept)
     TStringListModel list;
     list.Add("/earlier.mp3");
     ScanDirectory(dir.path() + "/", list);
-    EXPECT_EQ(list.Items(), (std::vector<std::string>{"/earlier.mp3", dir.path() + "/" + odd}));
+    EXPECT_EQ(list.Items(), (ByteStrings{"/earlier.mp3", dir.path() + "/" + odd}));
     unlink(dir.file(odd).c_str()); // Qt cannot name it to clean up
 }
 
@@ -137,5 +137,5 @@ TEST(ScanDirectory, MissingOrUnreadableDirectoryAddsNothing)
     list.Add("kept");
     ScanDirectory(dir.file("missing/"), list);
     ScanDirectory(dir.file("file.mp3/"), list); // a file, not a directory
-    EXPECT_EQ(list.Items(), (std::vector<std::string>{"kept"}));
+    EXPECT_EQ(list.Items(), (ByteStrings{"kept"}));
 }

@@ -138,7 +138,9 @@ TEST(ListFileErrors, WriteFailureLeavesTheEarlierFileWhole)
     TempDir dir;
     const std::string path = dir.file("l.qfl");
     SaveListFile(path, {"old1", "old2"});
-    ByteStrings big(1000, std::string(100, 'x'));
+    ByteStrings big;
+    for (int i = 0; i < 1000; ++i)
+        big.push_back(std::string(100, 'x'));
     rlimit old {};
     getrlimit(RLIMIT_FSIZE, &old);
     rlimit small = old;
