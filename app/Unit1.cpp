@@ -87,7 +87,7 @@ TListBox* TForm1::Mp3LisT() const
 void TForm1::SetStatusLine(const std::string& text)
 {
     status_ = text;
-    ui->Status->setText(ToQString(text));
+    ui->Status->setText(ToShownText(text));
     ui->Status->adjustSize();
     if (text.empty())
         ui->Status->resize(3, 14);

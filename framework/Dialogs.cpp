@@ -23,8 +23,7 @@ void showBox(DialogKind kind, const std::string& caption, const std::string& tex
         sink()(kind, caption, text);
         return;
     }
-    QMessageBox box(QMessageBox::Critical, ToQString(caption),
-                    ToQString(text), QMessageBox::Ok,
+    QMessageBox box(QMessageBox::Critical, ToQString(caption), ToShownText(text), QMessageBox::Ok,
                     QApplication::activeWindow());
     box.setObjectName(kind == DialogKind::ErrorReport ? "ErrorReport" : "ErrorMessage");
     box.button(QMessageBox::Ok)->setText("OK");

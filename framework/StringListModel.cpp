@@ -65,7 +65,7 @@ QVariant TStringListModel::data(const QModelIndex& index, int role) const
 {
     if (role != Qt::DisplayRole || !index.isValid() || index.row() >= Count())
         return {};
-    return ToQString(items_[size_t(index.row())]);
+    return ToShownText(items_[size_t(index.row())]);
 }
 
 } // namespace quellora

@@ -1,6 +1,7 @@
 #pragma once
 // An ordered list of byte strings behind a list view. The strings are kept
-// exactly as given, packed in one store; they are converted only to be shown.
+// exactly as given, packed in one store; they are converted only to be shown,
+// and a very long one shows only its beginning.
 
 #include "ListFile.h"
 

@@ -2,6 +2,7 @@
 
 #include "Exceptions.h"
 #include "ListFile.h"
+#include "QtText.h"
 #include "SafeFile.h"
 #include "StringListModel.h"
 #include "TempDir.h"
@@ -366,4 +367,24 @@ TEST(ListModel, IndexOutsideTheListIsAnError)
     }
     EXPECT_THROW(model.Get(1), EListError);
     EXPECT_THROW(model.Delete(3), EListError);
+}
+
+TEST(ListModel, VeryLongItemShowsItsBeginningAndKeepsEveryByte)
+{
+    // 8191 letters, then an "é" across the showing limit, then 10 MB more.
+    const std::string item = std::string(ShownTextLimit - 1, 'a') + "\xC3\xA9" + std::string(10'000'000, 'b');
+    TStringListModel model;
+    model.Add("/short.mp3");
+    model.Add(item);
+    EXPECT_EQ(model.data(model.index(1), Qt::DisplayRole).toString(), QString(qsizetype(ShownTextLimit - 1), 'a'))
+        << "shown up to the last whole character within the limit";
+    EXPECT_EQ(model.data(model.index(0), Qt::DisplayRole).toString(), "/short.mp3");
+    EXPECT_EQ(model.Get(1), item);
+
+    TempDir dir;
+    model.SaveToFile(dir.file("l.qfl"));
+    EXPECT_EQ(ReadBytes(dir.file("l.qfl")), "/short.mp3\r\n" + item + "\r\n");
+    model.Clear();
+    model.LoadFromFile(dir.file("l.qfl"));
+    EXPECT_EQ(model.Items(), (ByteStrings{"/short.mp3", item}));
 }
