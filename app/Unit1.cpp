@@ -87,6 +87,7 @@ TListBox* TForm1::Mp3LisT() const
 void TForm1::SetStatusLine(const std::string& text)
 {
     status_ = text;
+    // Shown as plain text (set in the form): a file named "<b>.mp3" is a name, not markup.
     ui->Status->setText(ToShownText(text));
     ui->Status->adjustSize();
     if (text.empty())

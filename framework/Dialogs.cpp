@@ -25,6 +25,8 @@ void showBox(DialogKind kind, const std::string& caption, const std::string& tex
     }
     QMessageBox box(QMessageBox::Critical, ToQString(caption), ToShownText(text), QMessageBox::Ok,
                     QApplication::activeWindow());
+    // Messages carry file names and "<Skin>": text, never markup.
+    box.setTextFormat(Qt::PlainText);
     box.setObjectName(kind == DialogKind::ErrorReport ? "ErrorReport" : "ErrorMessage");
     box.button(QMessageBox::Ok)->setText("OK");
     box.exec();

@@ -4,9 +4,14 @@
 #include "AppFixture.h"
 #include "CoolTrayIcon.h"
 #include "ListBox.h"
+#include "Timer.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
+#include <QTimer>
 
 using namespace quellora;
 using namespace quellora::test;
@@ -311,4 +316,40 @@ TEST_F(MainWindow, TrayIconCarriesTheHint)
     EXPECT_EQ(Form1->TrayIcon->Hint(), "Quellora");
     EXPECT_TRUE(Form1->TrayIcon->IconVisible());
     EXPECT_TRUE(Form1->TrayIcon->MinimizeToTray);
+}
+
+TEST_F(MainWindow, FileNamesShowAsTextNotAsMarkup)
+{
+    InstallSkin();
+    CreateForms();
+    ShowMainWindow();
+    Form1->GeT->SetEnabled(false); // no device plays: ticks would report that
+    // A relative item such as "a song.mp3" reads like a tag between "<" and ">".
+    auto* status = Form1->findChild<QLabel*>("Status");
+    ASSERT_NE(status, nullptr);
+    Form1->SetStatusLine("Playing <a song.mp3>");
+    EXPECT_GE(status->width(), status->fontMetrics().horizontalAdvance("Playing <a song.mp3>"))
+        << "the label shows the whole text";
+
+    // The real message boxes, each closed as soon as it shows.
+    SetDialogSink(nullptr);
+    std::vector<std::pair<QString, Qt::TextFormat>> shown;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box && box->isVisible()) {
+            const auto* label = box->findChild<QLabel*>("qt_msgbox_label");
+            shown.emplace_back(box->text(), label ? label->textFormat() : Qt::AutoText);
+            box->done(0);
+        }
+    });
+    closer.start(10);
+    ShowErrorReport("Cannot open file <b>bold</b>.qfl");
+    MessageDlgError("<Skin> and <b>side</b>");
+    closer.stop();
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0].first, "Cannot open file <b>bold</b>.qfl.");
+    EXPECT_EQ(shown[1].first, "<Skin> and <b>side</b>");
+    for (const auto& [text, format] : shown)
+        EXPECT_EQ(format, Qt::PlainText) << text.toStdString();
 }
