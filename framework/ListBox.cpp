@@ -58,6 +58,16 @@ void TListBox::SetItemHeight(int pixels)
     doItemsLayout();
 }
 
+void TListBox::rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end)
+{
+    // The view would select the next item in place of a removed selected
+    // one; the list control leaves nothing selected instead.
+    const int selected = ItemIndex();
+    QListView::rowsAboutToBeRemoved(parent, start, end);
+    if (selected >= start && selected <= end)
+        selectionModel()->clear();
+}
+
 void TListBox::mouseDoubleClickEvent(QMouseEvent* event)
 {
     // The item under the mouse is selected first, then the handler runs.

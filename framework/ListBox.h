@@ -27,6 +27,7 @@ public:
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end) override;
     QSize sizeHint() const override { return size(); }
 
 private:

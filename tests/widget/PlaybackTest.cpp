@@ -111,6 +111,7 @@ TEST_F(Playback, DoubleClickOnADeletedFileDropsTheItemAndGoesIdle)
     std::remove(files[1].c_str());
     doubleClick(1);
     EXPECT_EQ(list()->Items().Items(), (ByteStrings{files[0], files[2]}));
+    EXPECT_EQ(list()->ItemIndex(), -1) << "the item after the removed one is not selected in its place";
     EXPECT_FALSE(Form1->PLayer->DeviceOpen()) << "whatever played is closed";
     EXPECT_EQ(status(), "");
     // The removal is not saved.
