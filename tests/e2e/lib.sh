@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Helpers for end-to-end tests: a private Xvfb, a private copy of the built
-# player's directory, polling waits, pixels and process state.
-# Source it, then call e2e_setup "$1" (the build directory).
+# Helpers for end-to-end tests: a private Xvfb with a real window manager
+# (openbox) and, where a test asks for it, a notification area (trayer); a
+# private copy of the built player's directory, polling waits, pixels and
+# process state. Source it, then call e2e_setup "$1" (the build directory).
 
 set -euo pipefail
 
@@ -22,8 +23,8 @@ e2e_cleanup() {
   [[ -n "${E2E_DIR:-}" && -d "$E2E_DIR" ]] && rm -rf "$E2E_DIR"
 }
 
-# e2e_setup BUILD_DIR: starts Xvfb (white root), copies the player and its
-# Skin/ into $E2E_APP, exports DISPLAY.
+# e2e_setup BUILD_DIR: starts Xvfb (white root) and openbox, copies the
+# player and its Skin/ into $E2E_APP, exports DISPLAY.
 e2e_setup() {
   local build="$1"
   E2E_DIR="$(mktemp -d /tmp/quellora-e2e.XXXXXX)"
@@ -42,6 +43,22 @@ e2e_setup() {
   export XDG_RUNTIME_DIR="$E2E_DIR/runtime"
   mkdir -p -m 700 "$XDG_RUNTIME_DIR"
   unset QT_QPA_PLATFORM
+  # The desktop's window manager: it frames, focuses, iconifies and restores
+  # windows as a user's does.
+  openbox --sm-disable >"$E2E_DIR/openbox.log" 2>&1 &
+  E2E_PIDS+=($!)
+  e2e_wait 20 'xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"' ||
+    e2e_fail "openbox did not start"
+}
+
+# e2e_start_tray: starts a notification area (trayer) at the screen's
+# bottom right; sets E2E_TRAY_PID.
+e2e_start_tray() {
+  trayer --edge bottom --align right --widthtype request --height 32 --SetDockType true \
+    --transparent false >"$E2E_DIR/trayer.log" 2>&1 &
+  E2E_TRAY_PID=$!
+  E2E_PIDS+=("$E2E_TRAY_PID")
+  e2e_wait 20 '[[ -n "$(xdotool search --onlyvisible --class trayer 2>/dev/null)" ]]' || e2e_fail "trayer did not start"
 }
 
 # e2e_wait SECONDS 'condition': polls the condition every 0.1 s.
@@ -72,6 +89,28 @@ e2e_main_window() {
 
 e2e_wait_main_window() {
   e2e_wait "${1:-20}" 'E2E_WIN=$(e2e_main_window)' || e2e_fail "the main window did not appear"
+}
+
+# The id of the player's tray icon as the notification area shows it (a
+# small visible window of the player), or nothing.
+e2e_tray_icon() {
+  local w
+  for w in $(xdotool search --onlyvisible --pid "$E2E_PID" 2>/dev/null); do
+    read -r _ _ iw ih < <(e2e_geometry "$w")
+    if ((iw <= 64 && ih <= 64)); then echo "$w"; return 0; fi
+  done
+  return 1
+}
+
+# A window's caption exactly as the window manager reads it.
+e2e_caption() {
+  xprop -id "$1" _NET_WM_NAME 2>/dev/null | sed -n 's/^_NET_WM_NAME(UTF8_STRING) = "\(.*\)"$/\1/p'
+}
+
+# The window manager's state of a window: Normal, Iconic, or nothing when it
+# does not manage the window (hidden).
+e2e_wm_state() {
+  xprop -id "$1" WM_STATE 2>/dev/null | awk '/window state:/{print $3}'
 }
 
 # A visible window whose title matches, e.g. e2e_find_window "Error".

@@ -46,24 +46,30 @@ convert "$SHOT" -crop "511x1+$X+$((Y + 513))" +repage -fill black +opaque white 
 [[ "$(convert "$E2E_DIR/row.png" -format '%[fx:int(minima*255)]' info:)" == 255 ]] ||
   e2e_fail "the row below the skin is shown"
 
-# press_drag X Y DX DY: left press at window point (X, Y), moves by (DX, DY) in steps, release.
+# press_drag X Y DX DY [WX WY]: left press at window point (X, Y), moves by
+# (DX, DY) in steps, release. With WX WY, the window should end there: the
+# window manager takes the move over a moment after the press, so the hand
+# goes on moving (back and forth by a pixel) until the window has followed.
 press_drag() {
-  local sx=$((X + $1)) sy=$((Y + $2))
+  local sx=$((X + $1)) sy=$((Y + $2)) ex=$((X + $1 + $3)) ey=$((Y + $2 + $4))
   xdotool mousemove "$sx" "$sy" mousedown 1
   local i
   for i in 1 2 3 4; do xdotool mousemove $((sx + $3 * i / 4)) $((sy + $4 * i / 4)); done
+  if (($# > 4)); then
+    e2e_wait 10 "at_place $5 $6 || { xdotool mousemove $((ex + 1)) $ey mousemove $ex $ey; false; }" || true
+  fi
   xdotool mouseup 1
 }
 
 at_place() { read -r gx gy _ _ < <(e2e_geometry "$E2E_WIN"); [[ "$gx $gy" == "$1 $2" ]]; }
 
 # 2. The status line (16, 88; 3 x 14 while empty) drags the window.
-press_drag 17 94 60 40
+press_drag 17 94 60 40 $((X + 60)) $((Y + 40))
 e2e_wait 10 "at_place $((X + 60)) $((Y + 40))" || e2e_fail "a drag on the status line did not move the window"
 X=$((X + 60)) Y=$((Y + 40))
 
 # 3. So does the gauge (24, 456; 465 x 12).
-press_drag 240 462 -90 -25
+press_drag 240 462 -90 -25 $((X - 90)) $((Y - 25))
 e2e_wait 10 "at_place $((X - 90)) $((Y - 25))" || e2e_fail "a drag on the gauge did not move the window"
 X=$((X - 90)) Y=$((Y - 25))
 
