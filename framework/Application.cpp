@@ -1,8 +1,10 @@
 #include "Application.h"
 #include "QtText.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QFont>
+#include <QThread>
 #include <QWidget>
 
 namespace quellora {
@@ -26,8 +28,9 @@ void TApplication::Initialize()
 void TApplication::SetTitle(const std::string& title)
 {
     title_ = title;
+    // The name the desktop shows for the program. Not the display name: Qt
+    // would append that to every caption, and captions are the windows' own.
     QApplication::setApplicationName(ToQString(title));
-    QApplication::setApplicationDisplayName(ToQString(title));
 }
 
 void TApplication::RegisterForm(QWidget* form)
@@ -40,7 +43,15 @@ void TApplication::RegisterForm(QWidget* form)
 void TApplication::Terminate()
 {
     terminated_ = true;
-    QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, &TApplication::takeQuitRequest, Qt::QueuedConnection);
+}
+
+void TApplication::takeQuitRequest()
+{
+    // A modal box's loop must not end the program, nor swallow the request:
+    // the main loop takes it when it next wakes, after the box is gone.
+    if (terminated_ && mainLoopLevel_ != 0 && QThread::currentThread()->loopLevel() == mainLoopLevel_)
+        QCoreApplication::exit(0);
 }
 
 void TApplication::Minimize()
@@ -68,13 +79,20 @@ void TApplication::Restore()
 
 int TApplication::Run()
 {
-    if (terminated_) {
-        // A quit request posted before the loop runs is taken at its first turn.
-        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
-    }
     if (mainForm_)
         mainForm_->show();
-    return QApplication::exec();
+    // Every wake of the main loop looks for a quit request that a modal
+    // box's loop left; a request made before the loop runs is taken at its
+    // first turn.
+    mainLoopLevel_ = QThread::currentThread()->loopLevel() + 1;
+    const QMetaObject::Connection awake = connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::awake,
+                                                  this, &TApplication::takeQuitRequest);
+    if (terminated_)
+        QMetaObject::invokeMethod(this, &TApplication::takeQuitRequest, Qt::QueuedConnection);
+    const int result = QApplication::exec();
+    disconnect(awake);
+    mainLoopLevel_ = 0;
+    return result;
 }
 
 void TApplication::Reset()

@@ -26,7 +26,8 @@ public:
     QWidget* MainForm() const { return mainForm_; }
     int FormCount() const { return formCount_; }
 
-    // Posts a quit request; the loop ends when it takes it.
+    // Posts a quit request. Only the main loop takes it: a modal box's loop
+    // leaves it for the main loop, which ends as soon as control is back.
     void Terminate();
     bool Terminated() const { return terminated_; }
 
@@ -48,11 +49,15 @@ signals:
     void OnRestore();
 
 private:
+    void takeQuitRequest();
+
     std::string title_;
     QWidget* mainForm_ = nullptr;
     int formCount_ = 0;
     bool terminated_ = false;
     bool minimized_ = false;
+    // The loop level of the main loop while it runs, 0 before and after.
+    int mainLoopLevel_ = 0;
 };
 
 inline TApplication& Application() { return TApplication::Instance(); }
