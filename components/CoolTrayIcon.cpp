@@ -5,12 +5,16 @@
 #include "Handler.h"
 
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <QWidget>
 
 namespace quellora {
 
-TCoolTrayIcon::TCoolTrayIcon(QWidget* owner) : QObject(owner), owner_(owner), tray_(new QSystemTrayIcon(this))
+TCoolTrayIcon::TCoolTrayIcon(QWidget* owner)
+    : QObject(owner), owner_(owner), tray_(new QSystemTrayIcon(this)), trayWatch_(new QTimer(this))
 {
+    trayWatch_->setInterval(500);
+    connect(trayWatch_, &QTimer::timeout, this, [this] { watchTray(); });
     connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger)
             Click();
@@ -49,8 +53,22 @@ void TCoolTrayIcon::ApplicationMinimized()
 {
     // Without a notification area the window stays minimised in the
     // taskbar rather than vanishing beyond reach.
-    if (MinimizeToTray && InTray() && owner_)
+    if (MinimizeToTray && InTray() && owner_) {
         owner_->hide();
+        trayWatch_->start();
+    }
+}
+
+void TCoolTrayIcon::watchTray()
+{
+    if (!owner_ || owner_->isVisible()) {
+        trayWatch_->stop();
+    } else if (!InTray()) {
+        // The notification area went away with the only way back: the
+        // window waits in the taskbar instead.
+        trayWatch_->stop();
+        owner_->showMinimized();
+    }
 }
 
 void TCoolTrayIcon::Click()

@@ -9,6 +9,7 @@
 #include <string>
 
 class QSystemTrayIcon;
+class QTimer;
 class QWidget;
 
 namespace quellora {
@@ -32,16 +33,20 @@ public:
 
     std::function<void()> OnClick;
 
-    // Hides the owner when the application is minimised; restoring the
-    // application shows it again.
+    // Hides the owner when the application is minimised and a notification
+    // area holds the icon; restoring the application shows it again.
     void ApplicationMinimized();
 
     // A click on the icon, as the notification area reports it.
     void Click();
 
 private:
+    void watchTray();
+
     QWidget* owner_;
     QSystemTrayIcon* tray_;
+    // Runs while the owner is hidden in the tray.
+    QTimer* trayWatch_;
     std::string hint_;
     bool iconVisible_ = false;
 };

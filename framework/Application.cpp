@@ -1,8 +1,10 @@
 #include "Application.h"
 #include "QtText.h"
+#include "WindowState.h"
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
+#include <QEvent>
 #include <QFont>
 #include <QThread>
 #include <QWidget>
@@ -35,8 +37,10 @@ void TApplication::SetTitle(const std::string& title)
 
 void TApplication::RegisterForm(QWidget* form)
 {
-    if (!mainForm_)
+    if (!mainForm_) {
         mainForm_ = form;
+        form->installEventFilter(this);
+    }
     ++formCount_;
 }
 
@@ -59,9 +63,11 @@ void TApplication::Minimize()
     if (minimized_)
         return;
     minimized_ = true;
-    if (mainForm_)
-        mainForm_->showMinimized();
+    // Whoever takes the main window off the screen (the tray icon) does it
+    // first; a window that is still shown goes to the taskbar.
     emit OnMinimize();
+    if (mainForm_ && mainForm_->isVisible() && !mainForm_->isMinimized())
+        mainForm_->showMinimized();
 }
 
 void TApplication::Restore()
@@ -70,11 +76,35 @@ void TApplication::Restore()
         return;
     minimized_ = false;
     if (mainForm_) {
+        ClearIconicStartState(mainForm_->windowHandle());
         mainForm_->showNormal();
         mainForm_->raise();
         mainForm_->activateWindow();
     }
     emit OnRestore();
+}
+
+void TApplication::noteWindowState()
+{
+    // A hidden window (in the tray) is minimised whatever the window system
+    // says of it; only the visible window tells.
+    if (!mainForm_ || !mainForm_->isVisible())
+        return;
+    const bool iconic = mainForm_->isMinimized();
+    if (iconic == minimized_)
+        return;
+    minimized_ = iconic;
+    if (iconic)
+        emit OnMinimize();
+    else
+        emit OnRestore();
+}
+
+bool TApplication::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == mainForm_ && (event->type() == QEvent::WindowStateChange || event->type() == QEvent::Show))
+        noteWindowState();
+    return QObject::eventFilter(watched, event);
 }
 
 int TApplication::Run()
@@ -97,6 +127,8 @@ int TApplication::Run()
 
 void TApplication::Reset()
 {
+    if (mainForm_)
+        mainForm_->removeEventFilter(this);
     mainForm_ = nullptr;
     formCount_ = 0;
     terminated_ = false;

@@ -4,11 +4,11 @@
 // it and the rest of the current turn run on.
 
 #include <QObject>
+#include <QPointer>
+#include <QWidget>
 #include <functional>
 #include <string>
 #include <vector>
-
-class QWidget;
 
 namespace quellora {
 
@@ -33,6 +33,8 @@ public:
 
     void Minimize();
     void Restore();
+    // Follows the main window's real state, whatever changed it: the
+    // program, the taskbar or the window manager.
     bool Minimized() const { return minimized_; }
 
     // Shows the main window and runs the message loop until termination.
@@ -45,14 +47,20 @@ public:
     void Reset();
 
 signals:
+    // The application became minimised, by the program or from outside; a
+    // listener may hide the main window.
     void OnMinimize();
     void OnRestore();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void takeQuitRequest();
+    void noteWindowState();
 
     std::string title_;
-    QWidget* mainForm_ = nullptr;
+    QPointer<QWidget> mainForm_;
     int formCount_ = 0;
     bool terminated_ = false;
     bool minimized_ = false;
