@@ -81,6 +81,22 @@ constexpr std::pair<std::string_view, int> Positions[] = {
     {"AC11", 222},
 };
 
+// The letters of the US layout's three letter rows, by position: AD01 is Q,
+// AC01 is A, AB01 is Z.
+constexpr std::string_view LetterRows[] = {"QWERTYUIOP", "ASDFGHJKL", "ZXCVBNM"};
+constexpr std::string_view LetterRowNames[] = {"AD", "AC", "AB"};
+
+int letterOfPosition(std::string_view name)
+{
+    if (name.size() != 4 || name[2] < '0' || name[2] > '9' || name[3] < '0' || name[3] > '9')
+        return 0;
+    const std::size_t n = std::size_t((name[2] - '0') * 10 + (name[3] - '0'));
+    for (std::size_t row = 0; row < std::size(LetterRows); ++row)
+        if (name.substr(0, 2) == LetterRowNames[row] && n >= 1 && n <= LetterRows[row].size())
+            return LetterRows[row][n - 1];
+    return 0;
+}
+
 constexpr std::uint32_t KeypadFirst = 0xff80;
 constexpr std::uint32_t KeypadLast = 0xffbd;
 
@@ -117,6 +133,8 @@ int VirtualKeyOfPosition(std::string_view name)
     for (const auto& [position, code] : Positions)
         if (position == name)
             return code;
+    if (const int letter = letterOfPosition(name))
+        return letter;
     // FK01 .. FK24
     if (name.size() == 4 && name.substr(0, 2) == "FK" && name[2] >= '0' && name[2] <= '2' &&
         name[3] >= '0' && name[3] <= '9') {

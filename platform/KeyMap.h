@@ -19,13 +19,14 @@ struct TXKey {
 int VirtualKeyOfKeysym(std::uint32_t keysym);
 
 // The virtual-key code of a physical position of the US keyboard for the
-// keys that keep their code whatever the layout (digit row, punctuation,
-// function keys), or 0.
+// keys that keep their code whatever the layout (letters, digit row,
+// punctuation, function keys), or 0.
 int VirtualKeyOfPosition(std::string_view name);
 
-// The code of a key: by its position for the digit row, the punctuation
-// keys and the function keys, otherwise by its keysym; the keypad gives its
-// digits while NumLock is on and its navigation keys while it is off.
+// The code of a key: by its position for the letters, the digit row, the
+// punctuation keys and the function keys, so that every layout gives the US
+// names; otherwise by its keysym. The keypad gives its digits while NumLock
+// is on and its navigation keys while it is off.
 int VirtualKeyOf(const TXKey& key, bool numLock);
 
 } // namespace quellora

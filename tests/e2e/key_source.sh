@@ -90,6 +90,19 @@ e2e_wait 10 'tail -n +$from "$log" | grep -q "^press 93$"' || e2e_fail "the mark
 xdotool keyup Shift_R
 e2e_wait 10 'tail -n +$from "$log" | grep -q "^up 16$"' || e2e_fail "Shift stayed down after both were released"
 
+# A single non-Latin layout: the letter keys keep the names of their places
+# on the US keyboard (Cyrillic ef lies where US A does).
+setxkbmap ru
+e2e_wait 10 'setxkbmap -query | grep -q "^layout: *ru$"' || e2e_fail "the Russian layout did not take"
+for pair in Cyrillic_shorti:Q Cyrillic_tse:W Cyrillic_u:E Cyrillic_ka:R Cyrillic_ie:T Cyrillic_en:Y \
+  Cyrillic_ghe:U Cyrillic_sha:I Cyrillic_shcha:O Cyrillic_ze:P Cyrillic_ef:A Cyrillic_yeru:S Cyrillic_ve:D \
+  Cyrillic_a:F Cyrillic_pe:G Cyrillic_er:H Cyrillic_o:J Cyrillic_el:K Cyrillic_de:L Cyrillic_ya:Z \
+  Cyrillic_che:X Cyrillic_es:C Cyrillic_em:V Cyrillic_i:B Cyrillic_te:N Cyrillic_softsign:M; do
+  letter="${pair##*:}"
+  check "${pair%%:*}" "$(printf '%d' "'$letter")"
+done
+setxkbmap us
+
 # Nothing was grabbed: the focused client got its keys all along.
 xdotool type "hello"
 xdotool key Return

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 using namespace quellora;
 
 namespace {
@@ -16,12 +18,29 @@ int code(const char* name, std::uint32_t plain, std::uint32_t shifted = 0, bool 
 
 } // namespace
 
-TEST(KeyMap, LettersAreTheirCapitalWhateverTheLevel)
+TEST(KeyMap, LettersGoByTheirPlaceInTheUsLayoutWhateverTheLayoutOrLevel)
 {
-    EXPECT_EQ(code("AC01", 'a', 'A'), 'A');
-    EXPECT_EQ(code("AB01", 'z', 'Z'), 'Z');
-    // A layout that swaps Y and Z: the letter on the key counts.
-    EXPECT_EQ(code("AD06", 'z', 'Z'), 'Z');
+    // Every letter key of the three rows, as a US keyboard names it.
+    const std::pair<const char*, const char*> rows[] = {{"AD", "QWERTYUIOP"}, {"AC", "ASDFGHJKL"}, {"AB", "ZXCVBNM"}};
+    for (const auto& [row, letters] : rows)
+        for (int i = 0; letters[i]; ++i) {
+            const std::string name = std::string(row) + char('0' + (i + 1) / 10) + char('0' + (i + 1) % 10);
+            const char lower = char(letters[i] - 'A' + 'a');
+            EXPECT_EQ(code(name.c_str(), std::uint32_t(lower), std::uint32_t(letters[i])), letters[i]) << name;
+        }
+    // A layout that swaps Y and Z: the key in the place of US Y is Y.
+    EXPECT_EQ(code("AD06", 'z', 'Z'), 'Y');
+    // Russian: Cyrillic ef on the A key, Cyrillic ka on the R key, ya on Z.
+    EXPECT_EQ(code("AC01", 0x6c6, 0x6e6), 'A');
+    EXPECT_EQ(code("AD04", 0x6cb, 0x6eb), 'R');
+    EXPECT_EQ(code("AB01", 0x6d1, 0x6f1), 'Z');
+    // Beyond the rows' letters the places are punctuation, not letters.
+    EXPECT_EQ(VirtualKeyOfPosition("AC10"), 186);
+    EXPECT_EQ(VirtualKeyOfPosition("AB08"), 188);
+    EXPECT_EQ(VirtualKeyOfPosition("AD13"), 0);
+    EXPECT_EQ(VirtualKeyOfPosition("AB00"), 0);
+    // A key without a known place still counts by its letter.
+    EXPECT_EQ(code("I255", 'q', 'Q'), 'Q');
     EXPECT_EQ(VirtualKeyOfKeysym('Q'), 'Q');
 }
 
