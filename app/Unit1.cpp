@@ -92,6 +92,7 @@ void TForm1::SetStatusLine(const std::string& text)
     ui->Status->adjustSize();
     if (text.empty())
         ui->Status->resize(3, 14);
+    emit StatusLineChanged();
 }
 
 void TForm1::buildMenu()

@@ -84,6 +84,11 @@ public:
 
     Ui::Form1* ui;
 
+signals:
+    // The status line was written: a start, a pause or resume, a stop, an end.
+    // Sent at every write, also when the text stays the same (a file started again).
+    void StatusLineChanged();
+
 protected:
     void FormCreate() override;
     void FormShow() override;
