@@ -221,9 +221,8 @@ bool LzwDecode(const uint8_t* data, size_t size, const TLzwTarget& target, int b
     bool tableFull = false;
     // While `direct` holds, every table entry made since the last clear
     // code is known to spell a string that already stands in the output,
-    // so a code's pixels are copied instead of walked. Damaged streams (and
-    // a stream not opening with a clear code) are walked through the tables
-    // exactly, up to the next clear code.
+    // so a code's pixels are copied instead of walked. Damaged streams are
+    // walked through the tables exactly, up to the next clear code.
     bool direct = false;
     size_t previousPos = 0;
     size_t previousLen = 1;
@@ -231,20 +230,28 @@ bool LzwDecode(const uint8_t* data, size_t size, const TLzwTarget& target, int b
     bool exhausted = false;
 
     int code = reader.Next(codeSize);
+    // Encoders may leave out the opening clear code: the stream then starts
+    // with the empty table, and its first code is a pixel that makes no
+    // entry, as the first code after a clear code is. (A clamped code size
+    // keeps only the pixels after real clear codes.)
+    bool opening = !clamped && code != clear;
     while (code != end && pos < total) {
         if (code < 0) {
             exhausted = true;
             break;
         }
-        if (code == clear) {
-            codeSize = m + 1;
-            sizeLimit = 1 << codeSize;
-            nextFree = firstFree;
-            code = reader.Next(codeSize);
-            if (code < 0) {
-                exhausted = true;
-                break;
+        if (code == clear || opening) {
+            if (!opening) {
+                codeSize = m + 1;
+                sizeLimit = 1 << codeSize;
+                nextFree = firstFree;
+                code = reader.Next(codeSize);
+                if (code < 0) {
+                    exhausted = true;
+                    break;
+                }
             }
+            opening = false;
             previous = code;
             firstChar = code & mask;
             previousPos = pos;

@@ -109,11 +109,13 @@ TEST(GifDecode, FullTablesLongStringsAndRepeatsDecode)
     EXPECT_EQ(FrameColors(image.Frames(0)), ColorsOf(pixels));
 }
 
-TEST(GifDecode, AStreamNotOpeningWithAClearCodeMakesAnEntryAfterIndexZero)
+TEST(GifDecode, AStreamNotOpeningWithAClearCodeStartsAsAfterOne)
 {
+    // The first code makes no entry: 6 is the code defined by its own use,
+    // the previous string (1) and its first pixel, not an entry after index 0.
     TGIFImage image;
     LoadCodes(image, 3, 1, 2, Codes(2, {{1, 3}, {6, 3}, {5, 3}}));
-    EXPECT_EQ(FrameColors(image.Frames(0)), ColorsOf({1, 0, 1}));
+    EXPECT_EQ(FrameColors(image.Frames(0)), ColorsOf({1, 1, 1}));
     EXPECT_FALSE(image.Frames(0).Corrupt());
 }
 
@@ -268,14 +270,19 @@ TWalked WalkTables(const std::string& data, int width, int height, int bits)
             result.Pixels[written++] = std::uint8_t(pixel);
     };
     int code = next(codeSize);
+    // Without an opening clear code the first code is read as the one after it.
+    bool opening = !clamped && code != clear;
     while (code >= 0 && code != end && written < total) {
-        if (code == clear) {
-            codeSize = m + 1;
-            limit = 1 << codeSize;
-            nextFree = clear + 2;
-            code = next(codeSize);
-            if (code < 0)
-                break;
+        if (code == clear || opening) {
+            if (!opening) {
+                codeSize = m + 1;
+                limit = 1 << codeSize;
+                nextFree = clear + 2;
+                code = next(codeSize);
+                if (code < 0)
+                    break;
+            }
+            opening = false;
             previous = code;
             first = code & mask;
             put(first);

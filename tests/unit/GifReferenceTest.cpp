@@ -176,6 +176,29 @@ QStringList AnimationArguments(int count, const std::string& out)
     return args;
 }
 
+// Compressed data as an encoder that leaves out the opening clear code
+// writes them: the encoder's codes after its first one, packed anew.
+std::string WithoutOpeningClear(const std::string& data)
+{
+    const int m = std::uint8_t(data[0]);
+    std::string payload;
+    for (size_t at = 1; at < data.size() && data[at] != 0; at += 1 + std::uint8_t(data[at]))
+        payload.append(data, at + 1, std::uint8_t(data[at]));
+    auto bit = [&](size_t i) { return (std::uint8_t(payload[i / 8]) >> (i % 8)) & 1; };
+    int first = 0;
+    for (int i = 0; i <= m; ++i)
+        first |= bit(size_t(i)) << i;
+    EXPECT_EQ(first, 1 << m) << "the encoder opens with a clear code";
+    std::string bytes;
+    for (size_t b = size_t(m) + 1; b < payload.size() * 8; b += 8) {
+        int byte = 0;
+        for (size_t i = 0; i < 8 && b + i < payload.size() * 8; ++i)
+            byte |= bit(b + i) << i;
+        bytes.push_back(char(byte));
+    }
+    return std::string(1, char(m)) + SubBlocks(bytes);
+}
+
 } // namespace
 
 TEST(GifReference, StillImagesOfEveryDepthInterlacedOrNot)
@@ -210,6 +233,27 @@ TEST(GifReference, TransparentImages)
     image.LoadFromFile(gif);
     EXPECT_NE(image.Frames(0).KeyColor(), clNone);
     EXPECT_TRUE(image.Transparent());
+}
+
+TEST(GifReference, StreamsWithoutAnOpeningClearCodeDecodeAsTheStandardSays)
+{
+    TempDir dir;
+    const int width = 61, height = 37;
+    std::mt19937 random(8);
+    for (int bits : {1, 3, 8}) {
+        // Runs and noise: long strings, and a full table for 8 bits.
+        std::vector<std::uint8_t> pixels(size_t(width * height));
+        for (size_t i = 0; i < pixels.size(); ++i)
+            pixels[i] = std::uint8_t((i / 61 % 3 == 0 ? i / 7 : random()) % (1u << bits));
+        const std::string gif = dir.file("open" + std::to_string(bits) + ".gif");
+        WriteBytes(gif, Header(width, height, bits) +
+                            ImageBlock(0, 0, width, height, WithoutOpeningClear(Compressed(pixels, width, height, bits))) +
+                            ";");
+        ExpectSameAsImageMagick(dir, gif);
+        TGIFImage image;
+        image.LoadFromFile(gif);
+        EXPECT_EQ(FrameColors(image.Frames(0)), ColorsOf(pixels)) << bits << " bits";
+    }
 }
 
 TEST(GifReference, AnimationsOfManySmallFrames)
