@@ -61,6 +61,9 @@ int TRxGIFAnimator::startFrame(int index) const
         TGIFFrame& frame = image_->Frames(i);
         if (frame.Width() != width || frame.Height() != height)
             continue;
+        // A frame undone after it leaves the picture of the frames before it.
+        if (i < index && frame.Disposal() >= 3)
+            continue;
         // An opaque frame hides all before it; a cleared one leaves the background.
         if (frame.KeyColor() == clNone || (frame.Disposal() == 2 && i < index))
             return i;

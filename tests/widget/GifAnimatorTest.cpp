@@ -7,8 +7,10 @@
 #include "Dialogs.h"
 #include "Exceptions.h"
 #include "GIFCtrl.h"
+#include "TempDir.h"
 
 #include <QApplication>
+#include <QProcess>
 #include <QThread>
 #include <QWindow>
 #include <gtest/gtest.h>
@@ -166,6 +168,50 @@ TEST_F(GifAnimator, DisposalMethodsShapeTheComposite)
     // Beyond the last frame means the last frame.
     anim->ComposeFrame(9, key);
     EXPECT_EQ(anim->CachedIndex(), 3);
+}
+
+TEST_F(GifAnimator, RestoredFramesAreLeftOutAsImageMagickCoalescesThem)
+{
+    // Full-screen opaque frames undone after them (3) start no rebuild:
+    // what the frames before them drew shows again, stepped or jumped to.
+    auto pattern = [](int left, int top, int width, int height, int seed, int disposal) {
+        FrameSpec frame = Solid(left, top, width, height, 0, disposal);
+        for (size_t i = 0; i < frame.pixels.size(); ++i)
+            frame.pixels[i] = std::uint8_t((i * 7 + size_t(seed)) / 3 % 4);
+        return frame;
+    };
+    const std::string gif = MakeGif(8, 6,
+                                    {pattern(0, 0, 8, 6, 0, 1), pattern(0, 0, 8, 6, 1, 3), pattern(2, 1, 3, 2, 2, 1),
+                                     pattern(0, 0, 8, 6, 3, 3), pattern(5, 2, 2, 3, 4, 3), pattern(0, 5, 4, 1, 5, 1)});
+    TempDir dir;
+    WriteBytes(dir.file("restore.gif"), gif);
+    QProcess convert;
+    convert.start("convert", {QString::fromStdString(dir.file("restore.gif")), "-coalesce", "-alpha", "off", "-depth",
+                              "8", "+adjoin", QString::fromStdString(dir.file("c-%d.ppm"))});
+    ASSERT_TRUE(convert.waitForFinished(60000));
+    ASSERT_EQ(convert.exitCode(), 0) << convert.readAllStandardError().toStdString();
+    std::vector<QImage> coalesced;
+    for (int i = 0; i < 6; ++i) {
+        coalesced.push_back(QImage(QString::fromStdString(dir.file("c-" + std::to_string(i) + ".ppm"))));
+        ASSERT_EQ(coalesced.back().size(), QSize(8, 6)) << i;
+    }
+    load(gif);
+    auto expectCoalesced = [&](int index, const char* how) {
+        TColor key = clNone;
+        TBitmap& composite = anim->ComposeFrame(index, key);
+        int mismatched = 0;
+        for (int y = 0; y < 6; ++y)
+            for (int x = 0; x < 8; ++x)
+                mismatched += Rgb(composite.Pixel(x, y)) != coalesced[size_t(index)].pixel(x, y);
+        EXPECT_EQ(mismatched, 0) << how << " frame " << index;
+    };
+    for (int i = 0; i < 6; ++i)
+        expectCoalesced(i, "stepped to");
+    for (int i = 5; i >= 1; --i) {
+        TColor key = clNone;
+        anim->ComposeFrame(0, key);
+        expectCoalesced(i, "jumped to");
+    }
 }
 
 TEST_F(GifAnimator, ClearedAreaTakesTheKeyThenTheBackdropThenTheWindowColour)
