@@ -153,7 +153,15 @@ TEST_F(Banner, ClosingTheMainWindowFreesMascotBannerAndPlayerWhileTheBannerAnima
     InstallSkin();
     CreateForms();
     ShowMainWindow();
+    // Every step the worker hands over is counted; it steps the banner while the banner exists.
+    int steps = 0;
+    gifUp()->Timer().SetOnTimer([&steps, b = QPointer<TRxGIFAnimator>(gifUp())] {
+        ++steps;
+        if (b)
+            b->TimerTick();
+    });
     ASSERT_TRUE(waitForHandedOverTick());
+    ASSERT_EQ(steps, 0) << "the handed-over step waits for this thread";
     QPointer<QWidget> banner = gifUp();
     QPointer<QWidget> mascot = Form5->ui->Mascot;
     Form1->close();
@@ -163,7 +171,8 @@ TEST_F(Banner, ClosingTheMainWindowFreesMascotBannerAndPlayerWhileTheBannerAnima
     EXPECT_EQ(Form5->ui->Mascot, nullptr);
     EXPECT_EQ(Form1->PLayer, nullptr);
     EXPECT_TRUE(Application().Terminated());
-    // The tick handed over before the close is dropped.
+    // The step handed over before the close is dropped: none runs on the freed banner.
     QCoreApplication::sendPostedEvents();
     QCoreApplication::processEvents();
+    EXPECT_EQ(steps, 0);
 }
