@@ -162,8 +162,23 @@ std::uint32_t TRxGIFAnimator::FrameDelay() const
     return std::clamp<std::uint32_t>(image_->Frames(index).DelayMs(), 50, 10000);
 }
 
+bool TRxGIFAnimator::ScreenFits(const TGIFImage& image)
+{
+    return std::uint64_t(image.LogicalWidth()) * std::uint64_t(image.LogicalHeight()) <= MaxScreenPixels;
+}
+
 void TRxGIFAnimator::ImageChanged()
 {
+    if (!ScreenFits(*image_)) {
+        // The control and its composite take the logical screen's size: a
+        // screen this large is refused before either is made, and the
+        // control shows nothing.
+        {
+            std::lock_guard hold(DrawLock);
+            image_->Assign(TGIFImage());
+        }
+        throw EInvalidGraphicOperation("Cannot change the Size of a GIF image");
+    }
     {
         std::lock_guard hold(DrawLock);
         dropCache();
@@ -178,14 +193,14 @@ void TRxGIFAnimator::ImageChanged()
 
 void TRxGIFAnimator::AdjustAutoSize()
 {
-    if (!autoSize_ || TForm::FormLoading(this) || image_->Empty())
+    if (!autoSize_ || TForm::FormLoading(this) || image_->Empty() || !ScreenFits(*image_))
         return;
     setGeometry(x(), y(), image_->LogicalWidth(), image_->LogicalHeight());
 }
 
 QSize TRxGIFAnimator::sizeHint() const
 {
-    if (image_->Empty())
+    if (image_->Empty() || !ScreenFits(*image_))
         return TRxImageControl::sizeHint();
     return QSize(image_->LogicalWidth(), image_->LogicalHeight());
 }

@@ -85,6 +85,11 @@ public:
 
     QSize sizeHint() const override;
 
+    // Logical screens of more than 16 M pixels (4096 x 4096) are refused:
+    // loading one fails with "Cannot change the Size of a GIF image".
+    static constexpr std::uint64_t MaxScreenPixels = std::uint64_t(1) << 24;
+    static bool ScreenFits(const TGIFImage& image);
+
 protected:
     void PaintFrame(TCanvas& canvas) override;
     void AdjustAutoSize() override;

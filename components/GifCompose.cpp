@@ -2,6 +2,8 @@
 
 #include "GIFCtrl.h"
 
+#include "Exceptions.h"
+
 #include <algorithm>
 
 namespace quellora {
@@ -94,6 +96,8 @@ TBitmap& TRxGIFAnimator::ComposeFrame(int index, TColor& key)
         key = cachedKeyColor_;
     } else {
         dropCache();
+        if (!ScreenFits(*image_))
+            throw EInvalidGraphicOperation("Cannot change the Size of a GIF image");
         fresh = std::make_unique<TBitmap>(image_->LogicalWidth(), image_->LogicalHeight(), pfDevice);
         composite = fresh.get();
     }

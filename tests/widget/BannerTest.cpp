@@ -2,6 +2,7 @@
 // the main window, the About box's still Mascot, and their release when the
 // main window closes.
 
+#include "../unit/GifTestData.h"
 #include "AppFixture.h"
 #include "GIFCtrl.h"
 #include "MPlayer.h"
@@ -108,6 +109,24 @@ TEST_F(Banner, UnreadableBannerIsReportedAndEndsTheCreationHandler)
     EXPECT_TRUE(Form1->SkinBitmap.isNull()) << "the steps after the banner are skipped";
     EXPECT_EQ(gifUp()->Image().Count(), 0);
     ASSERT_NE(Form5, nullptr);
+}
+
+TEST_F(Banner, AScreenTooLargeForTheBannerIsRefusedBeforeItIsMade)
+{
+    InstallSkin();
+    // 66 bytes: a 65535 x 65535 screen with two one-pixel frames.
+    const std::string frame = GraphicControl(1, 10) + ImageBlock(0, 0, 1, 1, Codes(2, {{4, 3}, {1, 3}, {5, 3}}));
+    WriteBytes(exeDir.file("Skin/GifUp.gif"), Header(65535, 65535, 1) + frame + frame + ";");
+    CreateForms();
+    ASSERT_EQ(BoxTexts(), std::vector<std::string>{"Cannot change the Size of a GIF image."});
+    EXPECT_EQ(boxes[0].kind, DialogKind::ErrorReport);
+    EXPECT_FALSE(Application().Terminated());
+    EXPECT_EQ(gifUp()->Image().Count(), 0) << "the banner shows nothing";
+    EXPECT_EQ(gifUp()->geometry(), QRect(0, -8, 513, 80));
+    ShowMainWindow();
+    TColor key = clNone;
+    EXPECT_TRUE(gifUp()->ComposeFrame(0, key).Empty());
+    EXPECT_EQ(window().size(), QSize(511, 514));
 }
 
 TEST_F(Banner, AboutBoxMascotIsAStillTransparentPicture)
