@@ -166,9 +166,7 @@ void TForm1::FormCreate()
 void TForm1::loadSkin()
 {
     const std::string path = ExeDir() + "Skin/Bck.bmp";
-    QImage image;
-    if (!image.load(ToQString(path)))
-        throw EInvalidGraphic("Bitmap image is not valid");
+    const QImage image = LoadBitmapFile(path);
     ui->Bck->setPixmap(QPixmap::fromImage(image));
     ui->Bck->resize(image.size());
 }

@@ -371,7 +371,7 @@ void TBitmap::LoadFromBytes(const QByteArray& bytes)
     case TDibResult::Ok:
         break;
     case TDibResult::Unsupported: {
-        // Compressed and bit-field encodings are left to the toolkit's reader.
+        // Run-length encodings are left to the toolkit's reader.
         QBuffer buffer;
         buffer.setData(bytes);
         buffer.open(QIODevice::ReadOnly);
@@ -409,6 +409,13 @@ void TBitmap::LoadFromFile(const std::string& path)
     if (!file.open(QIODevice::ReadOnly))
         throw EFOpenError(Format("Cannot open file %s", path.c_str()));
     LoadFromBytes(file.readAll());
+}
+
+QImage LoadBitmapFile(const std::string& path)
+{
+    TBitmap bitmap;
+    bitmap.LoadFromFile(path);
+    return bitmap.Image().convertToFormat(QImage::Format_RGB32);
 }
 
 QByteArray TBitmap::SaveToBytes() const

@@ -203,7 +203,7 @@ public:
     // The pixel's colour (colour tables resolved); clNone outside the bitmap.
     TColor Pixel(int x, int y) const;
 
-    // A BMP image (1, 4, 8, 24 or 32 bits per pixel); EInvalidGraphic
+    // A BMP image (1, 4, 8, 16, 24 or 32 bits per pixel); EInvalidGraphic
     // "Bitmap image is not valid" when it cannot be read. A 1-bit image
     // becomes monochrome, 4 and 8 bits palette bitmaps (bmDIB); others pfDevice.
     void LoadFromBytes(const QByteArray& bytes);
@@ -236,5 +236,9 @@ private:
 
 // The image format that holds a pixel format's pixels.
 QImage::Format ImageFormatOf(TPixelFormat format);
+
+// A BMP file's pixels in true colour (Format_RGB32), whatever its depth;
+// the errors of TBitmap::LoadFromFile.
+QImage LoadBitmapFile(const std::string& path);
 
 } // namespace quellora

@@ -258,6 +258,18 @@ TEST(BitmapTest, LoadsBmpStreamsIntoTheirPixelFormats)
     EXPECT_EQ(bitmap.PixelFormat(), pfDevice);
     EXPECT_EQ(Rows(bitmap), (std::vector<std::vector<TColor>>{{B, A}}));
 
+    // 16 bits: 5-5-5 without bit fields, 5-6-5 with masks after the header.
+    // Narrow channels repeat their high bits: full intensity is 255, so the
+    // key colour stays magenta.
+    bitmap.LoadFromBytes(Bmp(2, 1, 16, {}, QByteArray("\x1F\x7C\xFF\x7F", 4)));
+    EXPECT_EQ(Rows(bitmap), (std::vector<std::vector<TColor>>{{RGB(255, 0, 255), clWhite}}));
+    QByteArray fields = Bmp(2, 1, 16, {}, QByteArray("\x1F\xF8\x10\x84", 4));
+    fields[30] = 3;
+    fields.insert(54, QByteArray("\x00\xF8\0\0\xE0\x07\0\0\x1F\0\0\0", 12));
+    qToLittleEndian(quint32(66), fields.data() + 10);
+    bitmap.LoadFromBytes(fields);
+    EXPECT_EQ(Rows(bitmap), (std::vector<std::vector<TColor>>{{RGB(255, 0, 255), RGB(132, 130, 132)}}));
+
     // A bitmap survives its own BMP form.
     auto original = Pixels({{A, B, clRed}});
     bitmap.LoadFromBytes(original->SaveToBytes());

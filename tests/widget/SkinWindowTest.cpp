@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QMouseEvent>
+#include <QProcess>
 #include <QWindow>
 
 using namespace quellora;
@@ -63,6 +64,37 @@ TEST_F(SkinWindow, ShapeIsTheSkinsOpaquePixels)
     EXPECT_FALSE(Form1->mask().contains(QPoint(0, 0)));
     EXPECT_FALSE(Form1->mask().contains(QPoint(510, 512)));
     EXPECT_TRUE(Form1->mask().contains(QPoint(255, 255)));
+}
+
+TEST_F(SkinWindow, SixteenBitSkinsWrittenByImageMagickKeepTheirKeyAndFullColours)
+{
+    InstallSkin();
+    // Drawn without smoothing: the disc is exactly magenta, its edge too,
+    // and no other colour of the picture is near it.
+    const QString source = QString::fromStdString(exeDir.file("skin.png"));
+    auto convert = [](const QStringList& args) {
+        QProcess process;
+        process.start("convert", args);
+        ASSERT_TRUE(process.waitForFinished(60000));
+        ASSERT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    };
+    convert({"-size", "513x513", "gradient:navy-orange", "+antialias", "-fill", "magenta", "-draw",
+             "circle 100,100 100,40", "-fill", "white", "-draw", "rectangle 300,300 400,400", source});
+    const QImage picture = QImage(source).convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(picture.pixel(100, 100), qRgb(255, 0, 255));
+    for (const char* subtype : {"RGB565", "RGB555"}) {
+        const QString skin = QString::fromStdString(exeDir.file("Skin/Bck.bmp"));
+        // Without alpha, or ImageMagick writes 32 bits whatever the subtype.
+        convert({source, "-alpha", "off", "-define", QString("bmp:subtype=") + subtype, "BMP:" + skin});
+        QFile file(skin);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        ASSERT_EQ(file.read(30).at(28), 16) << subtype << ": bits per pixel";
+        CreateForms();
+        EXPECT_TRUE(boxes.empty()) << subtype;
+        EXPECT_EQ(Form1->mask(), BuildSkinRegion(picture)) << subtype << ": the magenta disc is cut out";
+        EXPECT_EQ(Form1->SkinBitmap.pixel(350, 350), qRgb(255, 255, 255)) << subtype << ": full intensity is 255";
+        DestroyForms();
+    }
 }
 
 TEST_F(SkinWindow, WithoutSkinNothingOfTheWindowIsShown)
