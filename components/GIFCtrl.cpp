@@ -83,6 +83,7 @@ void TRxGIFAnimator::setFlag(bool& field, bool value)
         std::lock_guard hold(DrawLock);
         field = value;
     }
+    dropPictures();
     RefreshAfterChange();
     if (animate_)
         PaintNow();
@@ -182,6 +183,7 @@ void TRxGIFAnimator::ImageChanged()
     {
         std::lock_guard hold(DrawLock);
         dropCache();
+        dropPictures();
         frameIndex_ = image_->CurrentFrame();
         if (frameIndex_ >= 0 && image_->Count() > 0)
             timer_->SetInterval(FrameDelay());
@@ -244,7 +246,7 @@ void TRxGIFAnimator::TimerTick()
     try {
         if (OnFrameChanged)
             OnFrameChanged();
-        PaintNow();
+        paintStep();
     } catch (...) {
         canvas.Unlock();
         if (frameIndex_ < image_->Count())

@@ -8,12 +8,14 @@
 #include "RxImageCtrl.h"
 #include "RxTimer.h"
 
+#include <QImage>
 #include <QString>
 
 #include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace quellora {
 
@@ -112,6 +114,15 @@ private:
     void fillBackground(TCanvas& canvas, TColor& key) const;
     // The frame a full rebuild of frame `index` starts drawing from.
     int startFrame(int index) const;
+    // Shows the frame a tick moved to by repainting only what changed.
+    void paintStep();
+    // The control's picture at the frame shown, as its paint makes it:
+    // made once and kept while what lies beneath, the image, the size and
+    // the drawing options stay as they were.
+    QImage framePicture();
+    void dropPictures();
+    // The area a step from the picture on screen to `picture` (of frame `index`) repaints.
+    QRect stepArea(int index, const QImage& picture);
 
     std::unique_ptr<TRxTimer> timer_;
     std::unique_ptr<TGIFImage> image_;
@@ -121,6 +132,17 @@ private:
     std::unique_ptr<TBitmap> cachedComposite_;
     int cachedIndex_ = -1;
     TColor cachedKeyColor_ = clNone;
+    // Pictures of the control by frame, and the area of each step between
+    // two of them (by their cache keys): used on the user-interface thread only.
+    struct TStepArea {
+        qint64 From = 0;
+        qint64 To = 0;
+        QRect Area;
+    };
+    std::vector<QImage> pictures_;
+    std::size_t pictureBytes_ = 0;
+    std::uint64_t picturesGeneration_ = 0;
+    std::vector<TStepArea> stepAreas_;
     // Read by the paint while the timer's thread steps it (AsyncDrawing).
     std::atomic<int> frameIndex_{0};
     std::atomic<bool> shown_{false};

@@ -22,6 +22,10 @@ private:
     TCanvas& canvas_;
 };
 
+// The pictures kept by frame are a cache: a long or large animation keeps
+// what fits and makes the others anew at each step.
+constexpr std::size_t MaxPictureBytes = std::size_t(32) << 20;
+
 } // namespace
 
 void TRxGIFAnimator::dropCache()
@@ -155,6 +159,69 @@ void TRxGIFAnimator::PaintFrame(TCanvas& canvas)
         DrawTransparentStretched(canvas, dest, composite, Rect(0, 0, w, h), key);
     else
         canvas.StretchDraw(dest, composite);
+}
+
+void TRxGIFAnimator::dropPictures()
+{
+    pictures_.clear();
+    pictureBytes_ = 0;
+    stepAreas_.clear();
+}
+
+QImage TRxGIFAnimator::framePicture()
+{
+    const int index = frameIndex_;
+    if (picturesGeneration_ != BackgroundGeneration())
+        dropPictures();
+    if (size_t(index) < pictures_.size() && !pictures_[size_t(index)].isNull()) {
+        if (pictures_[size_t(index)].size() == size())
+            return pictures_[size_t(index)];
+        dropPictures(); // made before the control was resized
+    }
+    QImage picture = RenderPicture();
+    // The render may have found a new background: what was kept shows the old one.
+    if (picturesGeneration_ != BackgroundGeneration()) {
+        dropPictures();
+        picturesGeneration_ = BackgroundGeneration();
+    }
+    const std::size_t bytes = std::size_t(picture.sizeInBytes());
+    if (index >= 0 && index < image_->Count() && pictureBytes_ + bytes <= MaxPictureBytes) {
+        pictures_.resize(size_t(image_->Count()));
+        pictures_[size_t(index)] = picture;
+        pictureBytes_ += bytes;
+    }
+    return picture;
+}
+
+QRect TRxGIFAnimator::stepArea(int index, const QImage& picture)
+{
+    const QImage& shown = ShownPicture();
+    if (index < 0 || index >= image_->Count())
+        return ChangedArea(shown, picture);
+    if (size_t(index) >= stepAreas_.size())
+        stepAreas_.resize(size_t(image_->Count()));
+    TStepArea& step = stepAreas_[size_t(index)];
+    if (step.From != shown.cacheKey() || step.To != picture.cacheKey())
+        step = {shown.cacheKey(), picture.cacheKey(), ChangedArea(shown, picture)};
+    return step.Area;
+}
+
+void TRxGIFAnimator::paintStep()
+{
+    // Composed in the timer's thread, or not on screen yet: painted whole.
+    if (asyncDrawing_ || ShownPicture().isNull()) {
+        PaintNow();
+        return;
+    }
+    QImage picture;
+    try {
+        picture = framePicture();
+    } catch (...) {
+        // Painted whole, the failure is reported as a paint's failures are.
+        PaintNow();
+        return;
+    }
+    PaintStep(stepArea(frameIndex_, picture), picture);
 }
 
 } // namespace quellora

@@ -4,8 +4,12 @@
 #include "Handler.h"
 
 #include <QCoreApplication>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QThread>
+
+#include <algorithm>
+#include <cstring>
 
 namespace quellora {
 
@@ -88,6 +92,10 @@ void TRxImageControl::PaintParentBackground(TBitmap& target)
     QWidget* parent = parentWidget();
     if (!parent)
         return;
+    if (!backgroundStale_ && background_.size() == target.Image().size()) {
+        target.SetImage(background_);
+        return;
+    }
     QImage picture = target.Image().convertToFormat(QImage::Format_RGB32);
     {
         QPainter painter(&picture);
@@ -109,46 +117,127 @@ void TRxImageControl::PaintParentBackground(TBitmap& target)
             }
         }
     }
+    if (picture != background_)
+        ++backgroundGeneration_;
+    background_ = picture;
+    backgroundStale_ = false;
     target.SetImage(picture);
 }
 
-void TRxImageControl::paintEvent(QPaintEvent*)
+void TRxImageControl::moveEvent(QMoveEvent* event)
+{
+    backgroundStale_ = true;
+    QWidget::moveEvent(event);
+}
+
+void TRxImageControl::changeEvent(QEvent* event)
+{
+    // The control's colour lies under every picture it painted.
+    if (event->type() == QEvent::PaletteChange) {
+        backgroundStale_ = true;
+        ++backgroundGeneration_;
+    }
+    QWidget::changeEvent(event);
+}
+
+void TRxImageControl::paintEvent(QPaintEvent* event)
 {
     if (buffered_)
         return;
+    const QRect area = event->rect();
     TCanvas& canvas = Canvas();
     canvas.Lock();
-    buffered_ = true;
-    try {
-        paintImage();
-    } catch (const std::exception& e) {
-        reportPaintFailure(e.what());
-    } catch (...) {
-        reportPaintFailure("Unknown exception");
+    if (stepping_ && stepArea_.contains(area)) {
+        buffer_.SetImage(stepPicture_);
+    } else {
+        // Anything but a frame step may come from a change beneath the control.
+        backgroundStale_ = true;
+        buffered_ = true;
+        try {
+            paintInto(buffer_);
+        } catch (const std::exception& e) {
+            reportPaintFailure(e.what());
+        } catch (...) {
+            reportPaintFailure("Unknown exception");
+        }
+        buffered_ = false;
     }
-    buffered_ = false;
+    shown_ = buffer_.Image();
     {
         QPainter painter(this);
         painter.setCompositionMode(QPainter::CompositionMode_Source);
-        painter.drawImage(0, 0, buffer_.Image());
+        painter.drawImage(area.topLeft(), shown_, area);
     }
     canvas.Unlock();
 }
 
-void TRxImageControl::paintImage()
+void TRxImageControl::paintInto(TBitmap& target)
 {
     QImage client(size(), QImage::Format_RGB32);
     client.fill(palette().color(backgroundRole()));
-    buffer_.SetImage(client);
+    target.SetImage(client);
     const bool wasDrawing = drawing_;
     drawing_ = true;
     try {
-        PaintFrame(buffer_.Canvas());
+        PaintFrame(target.Canvas());
     } catch (...) {
         drawing_ = wasDrawing;
         throw;
     }
     drawing_ = wasDrawing;
+}
+
+QImage TRxImageControl::RenderPicture()
+{
+    TBitmap picture;
+    paintInto(picture);
+    return picture.Image();
+}
+
+void TRxImageControl::PaintStep(const QRect& area, const QImage& picture)
+{
+    // Until the control has been painted whole, the screen holds nothing to step from.
+    if (shown_.isNull() || picture.size() != size()) {
+        PaintNow();
+        return;
+    }
+    shown_ = picture;
+    stepArea_ = area & rect();
+    if (stepArea_.isEmpty())
+        return;
+    stepPicture_ = picture;
+    stepping_ = true;
+    repaint(stepArea_);
+    stepping_ = false;
+    stepPicture_ = QImage();
+}
+
+QRect TRxImageControl::ChangedArea(const QImage& from, const QImage& to)
+{
+    if (from.size() != to.size() || from.format() != QImage::Format_RGB32 || to.format() != QImage::Format_RGB32)
+        return QRect(QPoint(0, 0), to.size());
+    const int width = to.width();
+    int left = width, right = -1, top = -1, bottom = -1;
+    for (int y = 0; y < to.height(); ++y) {
+        const auto* a = reinterpret_cast<const QRgb*>(from.constScanLine(y));
+        const auto* b = reinterpret_cast<const QRgb*>(to.constScanLine(y));
+        if (std::memcmp(a, b, size_t(width) * sizeof(QRgb)) == 0)
+            continue;
+        if (top < 0)
+            top = y;
+        bottom = y;
+        int x = 0;
+        while (x < left && a[x] == b[x])
+            ++x;
+        left = std::min(left, x);
+        x = width - 1;
+        while (x > right && a[x] == b[x])
+            --x;
+        right = std::max(right, x);
+    }
+    if (top < 0)
+        return {};
+    return QRect(QPoint(left, top), QPoint(right, bottom));
 }
 
 void TRxImageControl::reportPaintFailure(const std::string& message)

@@ -2,13 +2,15 @@
 // The base of image controls that a timer thread animates: a windowless
 // control with a re-entrant lock for its state, a paint that composes the
 // whole picture off screen (what lies under the control included) before it
-// reaches the screen, and a repaint that may be asked for from any thread.
+// reaches the screen, a repaint that may be asked for from any thread, and
+// a step that repaints only the part of the picture that changed.
 
 #include "Graphic.h"
 #include "Graphics.h"
 
 #include <QWidget>
 
+#include <cstdint>
 #include <mutex>
 #include <string>
 
@@ -34,6 +36,10 @@ public:
     // may touch windows.
     void PaintNow();
 
+    // The control's whole picture as it is on screen: the last one painted
+    // or stepped to (null before the first paint).
+    const QImage& ShownPicture() const { return shown_; }
+
     // True while the control paints its picture.
     bool Drawing() const { return drawing_; }
     // True while the control is being painted as another control's background.
@@ -48,23 +54,51 @@ protected:
     void RefreshAfterChange();
     virtual void AdjustAutoSize() {}
     // Paints what lies under the control (its parent and the controls below
-    // it) into `target`, which covers the control's client area.
+    // it) into `target`, which covers the control's client area. What lies
+    // beneath is rendered at the first call after a paint that was not a
+    // step (any such paint may come from a change beneath) and kept.
     void PaintParentBackground(TBitmap& target);
+    // Counts the changes of what lies beneath, as the renders found them:
+    // pictures made with an older count show an old background.
+    std::uint64_t BackgroundGeneration() const { return backgroundGeneration_; }
+
+    // The whole picture as a paint makes it, made off screen (PaintFrame's
+    // errors go to the caller).
+    QImage RenderPicture();
+    // Puts `picture` on screen by repainting only `area` of the control:
+    // the rest of it already shows the same pixels. Nothing beneath the
+    // control is painted for it.
+    void PaintStep(const QRect& area, const QImage& picture);
+    // The smallest rectangle that holds every pixel in which two pictures
+    // of the control differ; all of the control when their sizes differ.
+    static QRect ChangedArea(const QImage& from, const QImage& to);
 
     // The graphic shown, for its palette-modified flag.
     TGraphic* Graphic = nullptr;
     bool Destroying = false;
 
     void paintEvent(QPaintEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
-    void paintImage();
+    // Fills `target` with the control's colour and paints the picture on it.
+    void paintInto(TBitmap& target);
     void paletteStep();
     // A paint that fails is reported once: a report over the control would
     // expose it, and it would fail again.
     void reportPaintFailure(const std::string& message);
 
     TBitmap buffer_;
+    QImage shown_;
+    // What lies beneath, and whether a paint since it was rendered may have changed it.
+    QImage background_;
+    bool backgroundStale_ = true;
+    std::uint64_t backgroundGeneration_ = 0;
+    // The step being painted: its area and the picture it shows.
+    bool stepping_ = false;
+    QRect stepArea_;
+    QImage stepPicture_;
     bool drawing_ = false;
     bool buffered_ = false;
     bool paintFailureReported_ = false;

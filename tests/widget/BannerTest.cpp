@@ -10,6 +10,8 @@
 #include "ui_Unit5.h"
 
 #include <QFile>
+#include <QPaintEvent>
+#include <QScreen>
 #include <QPointer>
 #include <QThread>
 
@@ -21,11 +23,45 @@ using namespace quellora::test;
 
 namespace {
 
+// The area the banner repaints (its coordinates), and how often the widgets beneath it paint.
+class TPaintLog : public QObject {
+public:
+    explicit TPaintLog(QWidget* banner) : banner_(banner) { banner->installEventFilter(this); }
+    void Clear()
+    {
+        Banner = QRect();
+        Others = 0;
+    }
+    QRect Banner;
+    int Others = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            if (watched == banner_)
+                Banner |= static_cast<QPaintEvent*>(event)->rect();
+            else
+                ++Others;
+        }
+        return false;
+    }
+
+private:
+    QWidget* banner_;
+};
+
 class Banner : public AppFixture {
 protected:
     TRxGIFAnimator* gifUp() const { return Form1->ui->GifUp; }
 
     QImage window() const { return Form1->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+
+    // What the window shows on screen (its backing store), where the steps paint.
+    QImage onScreen() const
+    {
+        return Form1->screen()->grabWindow(Form1->winId()).toImage().convertToFormat(QImage::Format_RGB32);
+    }
 
     // Until the banner's worker has handed a tick over; this thread does not take it.
     bool waitForHandedOverTick() const
@@ -96,6 +132,51 @@ TEST_F(Banner, ShowsTheSkinWhereItsFramesAreTransparent)
     EXPECT_GT(compared, 30000);
     EXPECT_EQ(mismatched, 0);
     EXPECT_EQ(shown.pixel(400, 20), Form1->SkinBitmap.pixel(400, 20)) << "inside the cleared equaliser box";
+}
+
+TEST_F(Banner, FrameStepsRepaintOnlyWhatChangedFromPicturesKept)
+{
+    InstallSkin();
+    CreateForms();
+    ShowMainWindow();
+    TRxGIFAnimator* banner = gifUp();
+    for (int i = 0; i < 1000 && banner->ShownPicture().isNull(); ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    ASSERT_FALSE(banner->ShownPicture().isNull());
+    TPaintLog log(banner);
+    Form1->installEventFilter(&log);
+    Form1->ui->Bck->installEventFilter(&log);
+    const QRegion shape = Form1->mask();
+    // Only the equaliser moves in the default banner: 96 x 40 at (392, 24) of 513 x 80.
+    const QRect equaliser(392, 24, 96, 40);
+    const int frames = banner->Image().Count();
+    std::vector<QImage> shown;
+    for (int step = 0; step < 2 * frames; ++step) {
+        const int cached = banner->CachedIndex();
+        log.Clear();
+        banner->TimerTick();
+        const QImage after = onScreen();
+        SCOPED_TRACE("step " + std::to_string(step) + " to frame " + std::to_string(banner->FrameIndex()));
+        EXPECT_EQ(log.Others, 0) << "nothing beneath the banner is painted";
+        EXPECT_TRUE(equaliser.contains(log.Banner)) << "repainted " << log.Banner.x() << "," << log.Banner.y() << " "
+                                                    << log.Banner.width() << "x" << log.Banner.height();
+        EXPECT_EQ(Form1->mask(), shape);
+        if (step < frames) {
+            // A whole paint shows the same picture.
+            const QImage whole = Form1->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            int mismatched = 0;
+            for (const QRect& r : shape)
+                for (int y = r.top(); y <= r.bottom(); ++y)
+                    for (int x = r.left(); x <= r.right(); ++x)
+                        mismatched += whole.pixel(x, y) != after.pixel(x, y);
+            EXPECT_EQ(mismatched, 0);
+            shown.push_back(after);
+        } else {
+            // The second pass composes nothing anew and shows the first pass's pictures.
+            EXPECT_EQ(banner->CachedIndex(), cached);
+            EXPECT_TRUE(after == shown[size_t(step - frames)]);
+        }
+    }
 }
 
 TEST_F(Banner, UnreadableBannerIsReportedAndEndsTheCreationHandler)
