@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Builds the GIF fuzz target with clang in a build directory of its own and
-# runs it for the given number of seconds on the committed seed corpus.
+# Builds a fuzz target (the GIF reader's unless told otherwise) with clang in
+# a build directory of its own and runs it for the given number of seconds on
+# its committed seed corpus.
 # Exits non-zero when the fuzzer finds a fault; the input that shows it is
 # left in <build dir>/artifacts/.
 #
 # usage: run-gif-fuzz.sh <build dir> [seconds, default 60] [extra libFuzzer options...]
+# QUELLORA_FUZZ_TARGET=bmp_fuzz runs the bitmap reader's target on its seeds
+# (bmp-corpus) instead.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 source_dir="$(dirname "$here")"
@@ -18,13 +21,17 @@ if [[ ! -f "$build/build.ninja" ]]; then
     -DQUELLORA_SANITIZE=ON -DCMAKE_C_FLAGS=-fsanitize=fuzzer-no-link -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link \
     -DQUELLORA_BUILD_FUZZ=ON -DQUELLORA_BUILD_TESTS=OFF -DQUELLORA_BUILD_BENCH=OFF >/dev/null
 fi
-cmake --build "$build" --target gif_fuzz --parallel 2
+target="${QUELLORA_FUZZ_TARGET:-gif_fuzz}"
+seeds="$here/corpus"
+[[ "$target" == gif_fuzz ]] || seeds="$here/${target%_fuzz}-corpus"
+cmake --build "$build" --target "$target" --parallel 2
 
 # New inputs go to a scratch corpus; the committed seeds are only read.
 corpus="$build/corpus"
+[[ "$target" == gif_fuzz ]] || corpus="$build/${target%_fuzz}-corpus"
 mkdir -p "$corpus" "$build/artifacts"
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
-exec "$build/fuzz/gif_fuzz" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=3072 \
-  -artifact_prefix="$build/artifacts/" -print_final_stats=1 "$@" "$corpus" "$here/corpus"
+exec "$build/fuzz/$target" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=3072 \
+  -artifact_prefix="$build/artifacts/" -print_final_stats=1 "$@" "$corpus" "$seeds"
