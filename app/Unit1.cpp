@@ -52,8 +52,10 @@ TForm1::TForm1() : TForm(nullptr, Qt::Window | Qt::FramelessWindowHint), ui(new 
     ui->Mp3LisT->setPalette(listPal);
     ui->Mp3LisT->SetItemHeight(14);
 
+    // The program's icon names the window on the taskbar and in the tray.
+    setWindowIcon(QIcon(":/forms/quellora.xpm"));
     TrayIcon = new TCoolTrayIcon(this);
-    TrayIcon->SetIcon(QIcon(":/forms/quellora.xpm"));
+    TrayIcon->SetIcon(windowIcon());
     TrayIcon->SetHint("Quellora");
     TrayIcon->MinimizeToTray = true;
     TrayIcon->SetIconVisible(true);
@@ -130,6 +132,7 @@ void TForm1::connectHandlers()
     ConnectHandler(ui->Button4, &QPushButton::clicked, this, [this] { Button4Click(); });
     ConnectHandler(ui->Button5, &QPushButton::clicked, this, [this] { Button5Click(); });
     ui->Mp3LisT->OnDblClick = [this] { Mp3LisTDblClick(); };
+    ui->Mp3LisT->OnDropFiles = [this](const std::vector<std::string>& paths) { Mp3LisTDropFiles(paths); };
     ConnectHandler(ui->Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
     ConnectHandler(ui->Button6, &QPushButton::clicked, this, [this] { Button6Click(); });
     ConnectHandler(ui->Button7, &QPushButton::clicked, this, [this] { Button7Click(); });
@@ -198,13 +201,25 @@ void TForm1::FormShow()
     // A list that cannot be read is reported; start-up goes on with the list as it was.
     if (FileExists(defaultList))
         RunHandler([&] { Mp3LisT()->Items().LoadFromFile(defaultList); });
+    // List files are read at every show, as before; songs ("Open with") are
+    // taken at the first show only, so coming back from the tray adds nothing.
+    std::vector<std::string> songs;
     for (const std::string& arg : Application().Params) {
-        if (FileExists(arg))
+        if (!FileExists(arg))
+            continue;
+        if (IsSongFile(arg))
+            songs.push_back(arg);
+        else
             RunHandler([&] { Mp3LisT()->Items().LoadFromFile(arg); });
     }
     if (Form3) {
         Form3->show();
         Form3->hide();
+    }
+    if (!mp3ArgumentsTaken_) {
+        mp3ArgumentsTaken_ = true;
+        if (!songs.empty())
+            RunHandler([&] { takeMp3Arguments(songs); });
     }
 }
 
@@ -293,7 +308,7 @@ void TForm1::TrayIconClick()
 
 std::string TForm1::DefaultListPath() const
 {
-    return ExeDir() + "Default.qfl";
+    return ConfigDir() + "Default.qfl";
 }
 
 } // namespace quellora

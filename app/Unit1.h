@@ -9,6 +9,7 @@
 #include <QRegion>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QMenu;
 
@@ -67,6 +68,8 @@ public:
     void Clearlist1Click();
     std::string DefaultListPath() const;
     void SaveDefaultList();
+    // Files dropped on the list from a file manager.
+    void Mp3LisTDropFiles(const std::vector<std::string>& paths);
 
     // Playback.
     void Button3Click(); // Play
@@ -106,14 +109,23 @@ private:
     void openAndPlay();
     void startSelected(int index);
     void releaseComponents();
+    void takeMp3Arguments(const std::vector<std::string>& songs);
 
     std::string status_;
+    // MP3 files named on the command line are taken at the first show only.
+    bool mp3ArgumentsTaken_ = false;
 };
 
 extern TForm1* Form1;
 
 // The file last started by a double-click.
 extern std::string CurrentFile;
+
+// A file that the list takes as a song: MPEG audio by its name or its
+// content (IsMp3File), unless its name ends in ".qfl", which always names a
+// list file.
+bool IsSongFile(const std::string& path);
+bool IsListFileName(const std::string& path);
 
 // The status line while file F plays, and while it is paused.
 std::string PlayingStatus(const std::string& file);

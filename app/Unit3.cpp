@@ -83,7 +83,7 @@ bool TForm3::PlayRandomChecked() const
 
 std::string TForm3::ConfigPath()
 {
-    return ExeDir() + "Config.ini";
+    return ConfigDir() + "Config.ini";
 }
 
 void TForm3::FormShow()

@@ -6,6 +6,9 @@
 
 #include <QListView>
 #include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
 
 namespace quellora {
 
@@ -24,9 +27,16 @@ public:
     void SetItemHeight(int pixels);
 
     std::function<void()> OnDblClick;
+    // Local files dropped from another program, as paths of bytes in the
+    // order of the drop. Drops are taken only while it is set; the dropped
+    // files are copied or linked, never moved.
+    std::function<void(const std::vector<std::string>&)> OnDropFiles;
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end) override;
     QSize sizeHint() const override { return size(); }
 
@@ -34,5 +44,10 @@ private:
     TStringListModel model_;
     int itemHeight_ = 14;
 };
+
+// The local files of a text/uri-list (RFC 2483): "file:" URIs with no host,
+// "localhost" or this machine's name, their percent escapes turned back into
+// the path's bytes. Comments, other schemes and other hosts are left out.
+std::vector<std::string> LocalFilesFromUriList(std::string_view uriList);
 
 } // namespace quellora

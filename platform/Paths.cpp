@@ -1,11 +1,16 @@
 #include "Paths.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <pwd.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
+#include <cstdlib>
+#include <cstring>
 
 namespace quellora {
 
@@ -34,6 +39,87 @@ void SetExeDirOverride(const std::string& dir)
     overrideDir() = dir.empty() || dir.back() == '/' ? dir : dir + "/";
 }
 
+namespace {
+
+std::string userConfigHome()
+{
+    // A relative XDG_CONFIG_HOME is invalid and ignored, as the base directory rules say.
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    if (xdg && xdg[0] == '/')
+        return xdg;
+    const char* home = std::getenv("HOME");
+    if (!home || home[0] != '/') {
+        const passwd* pw = getpwuid(getuid());
+        home = pw ? pw->pw_dir : "/";
+    }
+    return std::string(home) + "/.config";
+}
+
+// mkdir -p, new directories private to the user.
+void makeDirectories(const std::string& dir)
+{
+    for (size_t at = 1; at <= dir.size(); ++at) {
+        if (at == dir.size() || dir[at] == '/') {
+            const std::string part = dir.substr(0, at);
+            if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
+                return;
+        }
+    }
+}
+
+bool readAll(const std::string& path, std::string& bytes)
+{
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    char buffer[65536];
+    ssize_t n;
+    while ((n = read(fd, buffer, sizeof buffer)) > 0)
+        bytes.append(buffer, size_t(n));
+    close(fd);
+    return n == 0;
+}
+
+// Copies `from` to `to` when `to` is missing, through a temporary file, so a
+// failed copy never leaves a file cut short in its place.
+void seedCopy(const std::string& from, const std::string& to)
+{
+    struct stat st {};
+    if (lstat(to.c_str(), &st) == 0 || stat(from.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return;
+    std::string bytes;
+    if (!readAll(from, bytes))
+        return;
+    std::string temp = to + ".XXXXXX";
+    const int fd = mkstemp(temp.data());
+    if (fd < 0)
+        return;
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n <= 0)
+            break;
+        done += size_t(n);
+    }
+    const bool whole = done == bytes.size() && fchmod(fd, 0644) == 0;
+    if (close(fd) != 0 || !whole || rename(temp.c_str(), to.c_str()) != 0)
+        unlink(temp.c_str());
+}
+
+} // namespace
+
+std::string ConfigDir()
+{
+    const std::string exeDir = ExeDir();
+    if (access(exeDir.c_str(), W_OK) == 0)
+        return exeDir;
+    const std::string dir = userConfigHome() + "/quellora/";
+    makeDirectories(dir.substr(0, dir.size() - 1));
+    for (const char* name : {"Default.qfl", "Config.ini"})
+        seedCopy(exeDir + name, dir + name);
+    return dir;
+}
+
 bool FileExists(const std::string& path)
 {
     struct stat st {};
@@ -44,6 +130,56 @@ bool DirectoryExists(const std::string& path)
 {
     struct stat st {};
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+namespace {
+
+bool endsWithNoCase(const std::string& path, const char* tail)
+{
+    const size_t n = strlen(tail);
+    return path.size() >= n && strcasecmp(path.c_str() + path.size() - n, tail) == 0;
+}
+
+// "ID3", version 2 to 4, a revision below 0xFF, and a size of four 7-bit bytes.
+bool isId3v2Tag(const unsigned char* b, size_t n)
+{
+    if (n < 10 || b[0] != 'I' || b[1] != 'D' || b[2] != '3')
+        return false;
+    if (b[3] < 2 || b[3] > 4 || b[4] == 0xFF)
+        return false;
+    return ((b[6] | b[7] | b[8] | b[9]) & 0x80) == 0;
+}
+
+// Eleven sync bits, then a version, a layer, a bit rate and a sample rate
+// that are none of the reserved or invalid values. ADTS (AAC) has layer 0
+// and is refused.
+bool isMpegAudioFrame(const unsigned char* b, size_t n)
+{
+    if (n < 4 || b[0] != 0xFF || (b[1] & 0xE0) != 0xE0)
+        return false;
+    const int version = (b[1] >> 3) & 3, layer = (b[1] >> 1) & 3;
+    const int bitrate = b[2] >> 4, rate = (b[2] >> 2) & 3;
+    return version != 1 && layer != 0 && bitrate != 0 && bitrate != 15 && rate != 3;
+}
+
+} // namespace
+
+bool IsMp3File(const std::string& path)
+{
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    if (endsWithNoCase(path, ".mp3"))
+        return true;
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    unsigned char head[10];
+    const ssize_t n = read(fd, head, sizeof head);
+    close(fd);
+    if (n <= 0)
+        return false;
+    return isId3v2Tag(head, size_t(n)) || isMpegAudioFrame(head, size_t(n));
 }
 
 std::string ResolveNoCase(const std::string& path)

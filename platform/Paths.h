@@ -10,9 +10,20 @@ std::string ExeDir();
 // Points ExeDir elsewhere (tests); "" goes back to the real directory.
 void SetExeDirOverride(const std::string& dir);
 
+// The directory of Default.qfl and Config.ini, with its trailing "/": the
+// executable's directory while the program may write there; otherwise (an
+// install for all users) $XDG_CONFIG_HOME/quellora/ (~/.config/quellora/),
+// made on first use and started from the copies beside the executable.
+std::string ConfigDir();
+
 // True for an existing file that is not a directory.
 bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
+
+// True for a regular file that holds MPEG audio: its name ends in ".mp3" in
+// any capitals, or its first bytes are an ID3v2 tag or an MPEG audio frame
+// header. A FIFO or a device is never opened to find out.
+bool IsMp3File(const std::string& path);
 
 // The path of `path`, with its last component matched without regard to
 // letter case in its directory when no file of that exact name exists.
