@@ -21,6 +21,13 @@ namespace {
 constexpr unsigned PlayFlagAudio = 0x2;
 constexpr unsigned PlayFlagSoftVolume = 0x10;
 
+std::atomic<int> livePipelines{0};
+
+void PipelineGone(gpointer, GObject*)
+{
+    --livePipelines;
+}
+
 std::uint32_t clampMs(std::int64_t ms)
 {
     return static_cast<std::uint32_t>(std::clamp<std::int64_t>(ms, 0, INT32_MAX));
@@ -105,7 +112,9 @@ MCIERROR ParseError(GstMessage* message, std::string& detail)
 // Runs on the streaming threads: keeps only what the device acts on, in its
 // own queue (the bus would queue a message only after this returns, so a
 // woken user-interface thread might not find it there yet), and wakes the
-// user-interface thread once until it has looked.
+// user-interface thread once until it has looked. A dropped message is ours
+// to release, and every message holds its source, so one kept by mistake
+// keeps the whole pipeline alive.
 struct TGstBusHook {
     static GstBusSyncReply Sync(GstBus*, GstMessage* message, gpointer data)
     {
@@ -113,11 +122,13 @@ struct TGstBusHook {
         const GstMessageType type = GST_MESSAGE_TYPE(message);
         if (type == GST_MESSAGE_DURATION_CHANGED)
             self->durationDirty_ = true;
-        if (type != GST_MESSAGE_EOS && type != GST_MESSAGE_ERROR)
+        if (type != GST_MESSAGE_EOS && type != GST_MESSAGE_ERROR) {
+            gst_message_unref(message);
             return GST_BUS_DROP;
+        }
         {
             std::lock_guard<std::mutex> lock(self->queueLock_);
-            self->queue_.push_back(gst_message_ref(message));
+            self->queue_.push_back(message); // the queue's reference now
         }
         self->queued_.notify_all();
         if (self->waker_ && !self->wakePending_.exchange(true) && QCoreApplication::instance())
@@ -151,6 +162,11 @@ TGstMciDevice::~TGstMciDevice()
         gst_message_unref(message);
 }
 
+int TGstMciDevice::LivePipelines()
+{
+    return livePipelines;
+}
+
 GstMessage* TGstMciDevice::take(int timeoutMs)
 {
     std::unique_lock<std::mutex> lock(queueLock_);
@@ -175,6 +191,8 @@ MCIERROR TGstMciDevice::Open(const std::string& path, std::string& detail)
         return MCIERR_CANNOT_LOAD_DRIVER;
     }
     gst_object_ref_sink(playbin_);
+    ++livePipelines;
+    g_object_weak_ref(G_OBJECT(playbin_), &PipelineGone, nullptr);
     GError* error = nullptr;
     gchar* uri = gst_filename_to_uri(path.c_str(), &error);
     if (!uri) {

@@ -62,6 +62,10 @@ public:
     // The media framework's words for the last error of this device.
     const std::string& ErrorDetail() const { return errorDetail_; }
 
+    // Pipelines made by devices of this process that GStreamer still holds;
+    // a closed device has given its own back.
+    static int LivePipelines();
+
 private:
     enum class State { Stopped, Playing, Paused };
     friend struct TGstBusHook;

@@ -4,6 +4,7 @@
 
 #include "AppFixture.h"
 #include "Exceptions.h"
+#include "GstMciDevice.h"
 #include "MPlayer.h"
 #include "TempDir.h"
 
@@ -20,6 +21,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
 #include <functional>
 #include <random>
@@ -54,6 +56,17 @@ bool PollUntil(const std::function<bool()>& done, int boundMs)
         QThread::msleep(5);
     }
     return true;
+}
+
+int OpenDescriptors()
+{
+    int count = 0;
+    if (DIR* dir = ::opendir("/proc/self/fd")) {
+        while (const dirent* entry = ::readdir(dir))
+            count += entry->d_name[0] != '.';
+        ::closedir(dir);
+    }
+    return count - 1; // the directory's own
 }
 
 // What the playback controller sees at each tick: the gauge holds the
@@ -101,11 +114,11 @@ void MakeFixtures()
         return;
     fixtures = new TempDir;
     // Constant bit rate: lame writes an Info header that states the length.
-    const std::string sine = "sox -n -r 44100 -c 1 -b 16 -t wav - synth %d sine 440 2>/dev/null | lame --quiet -b 64 - ";
-    for (int seconds : {1, 3}) {
+    const std::string sine = "sox -n -r 44100 -c 1 -b 16 -t wav - synth %g sine 440 2>/dev/null | lame --quiet -b 64 - ";
+    for (double seconds : {0.3, 1.0, 3.0}) {
         char command[256];
         std::snprintf(command, sizeof command, sine.c_str(), seconds);
-        Shell(command + Fixture(std::to_string(seconds) + "s.mp3"));
+        Shell(command + Fixture(seconds < 1 ? "short.mp3" : std::to_string(int(seconds)) + "s.mp3"));
     }
     // sox writes plain constant-bit-rate frames: no header states the length.
     Shell("sox -n -r 44100 -c 2 " + Fixture("raw.mp3") + " synth 2 sine 440 2>/dev/null");
@@ -272,6 +285,32 @@ TEST_F(GstDevice, VolumeReadsBackWhatWasSet)
 
     player.Close();
     EXPECT_EQ(GetVolume(player), 0);
+}
+
+TEST_F(GstDevice, EveryClosedDeviceGivesBackItsPipelineAndDescriptors)
+{
+    // The first file starts GStreamer, which keeps what it opens for good.
+    open("short.mp3");
+    player.Play();
+    playToEnd();
+    player.Close();
+    const int descriptors = OpenDescriptors();
+    const int pipelines = TGstMciDevice::LivePipelines();
+
+    WriteBytes(Fixture("words.mp3"), std::string(4000, 'x'));
+    for (int track = 0; track < 20; ++track) {
+        SCOPED_TRACE(track);
+        open("short.mp3");
+        ASSERT_EQ(TGstMciDevice::LivePipelines(), pipelines + 1) << "the open device holds one";
+        player.Play();
+        playToEnd();
+        player.Close();
+        // A file that fails to open leaves nothing behind either.
+        player.FileName = Fixture("words.mp3");
+        EXPECT_THROW(player.Open(), EMCIDeviceError);
+    }
+    EXPECT_EQ(TGstMciDevice::LivePipelines(), pipelines);
+    EXPECT_EQ(OpenDescriptors(), descriptors);
 }
 
 TEST_F(GstDevice, FileWithoutLengthHeaderPlaysToItsEndWithAMovingGauge)
