@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cerrno>
 #include <climits>
+#include <cmath>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,9 +18,10 @@ namespace quellora {
 namespace {
 
 // playbin's "flags": audio only (a video file renamed ".mp3" must not open a
-// window of its own), and soft volume, without which "volume" does nothing.
+// window of its own). Not its soft volume: that keeps one volume element
+// alive for good per pipeline (GStreamer 1.22), so the device brings its own
+// as the audio filter.
 constexpr unsigned PlayFlagAudio = 0x2;
-constexpr unsigned PlayFlagSoftVolume = 0x10;
 
 std::atomic<int> livePipelines{0};
 
@@ -158,6 +160,8 @@ TGstMciDevice::~TGstMciDevice()
     }
     if (playbin_)
         gst_object_unref(playbin_);
+    if (volume_)
+        gst_object_unref(volume_);
     for (GstMessage* message : queue_)
         gst_message_unref(message);
 }
@@ -201,8 +205,15 @@ MCIERROR TGstMciDevice::Open(const std::string& path, std::string& detail)
             g_error_free(error);
         return MCIERR_FILE_NOT_FOUND;
     }
-    g_object_set(playbin_, "uri", uri, "flags", PlayFlagAudio | PlayFlagSoftVolume, "volume", volume_ / 1000.0,
-                 nullptr);
+    g_object_set(playbin_, "uri", uri, "flags", PlayFlagAudio, nullptr);
+    g_free(uri);
+    volume_ = gst_element_factory_make("volume", nullptr);
+    if (!volume_) {
+        detail = "it has no volume element";
+        return MCIERR_CANNOT_LOAD_DRIVER;
+    }
+    gst_object_ref_sink(volume_);
+    g_object_set(playbin_, "audio-filter", volume_, nullptr);
     // Without sinks of their own, playbin tries the system's video and text
     // sinks on whatever a file holds, a picture renamed ".mp3" for one, and
     // some of them (DirectFB's) crash the process as they load.
@@ -210,7 +221,6 @@ MCIERROR TGstMciDevice::Open(const std::string& path, std::string& detail)
         if (GstElement* none = gst_element_factory_make("fakesink", nullptr))
             g_object_set(playbin_, property, none, nullptr);
     }
-    g_free(uri);
     bus_ = gst_element_get_bus(playbin_);
     gst_bus_set_sync_handler(bus_, &TGstBusHook::Sync, this, nullptr);
 
@@ -540,9 +550,16 @@ MCIERROR TGstMciDevice::SetVolume(std::uint32_t volume)
 {
     if (volume > 1000)
         return MCIERR_OUTOFRANGE;
-    volume_ = volume;
-    g_object_set(playbin_, "volume", volume / 1000.0, nullptr);
+    g_object_set(volume_, "volume", volume / 1000.0, nullptr);
     return 0;
+}
+
+// Read from the pipeline itself, so that the answer is what is heard.
+std::uint32_t TGstMciDevice::Volume() const
+{
+    gdouble level = 0;
+    g_object_get(volume_, "volume", &level, nullptr);
+    return static_cast<std::uint32_t>(std::lround(level * 1000));
 }
 
 void TGstMciDevice::supersede(QObject* notify)

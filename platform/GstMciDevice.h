@@ -49,7 +49,8 @@ public:
     std::uint32_t PositionMs();
     std::uint32_t Mode();
 
-    std::uint32_t Volume() const { return volume_; }
+    // 0..1000, the gain of the pipeline's own volume element.
+    std::uint32_t Volume() const;
     MCIERROR SetVolume(std::uint32_t volume);
 
     // Handles what the streaming threads queued: end of stream, errors.
@@ -89,6 +90,7 @@ private:
     QObject* waker_;
     GstElement* playbin_ = nullptr;
     GstBus* bus_ = nullptr;
+    GstElement* volume_ = nullptr; // in the audio path, as playbin's filter
     std::atomic<bool> wakePending_{false};
     std::atomic<bool> durationDirty_{true};
     std::int64_t durationMs_ = -1;
@@ -105,7 +107,6 @@ private:
     bool heldAtTo_ = false;     // stopped at that point
     std::uint32_t lastPosMs_ = 0;
     std::uint32_t lastLengthMs_ = 0;
-    std::uint32_t volume_ = 1000;
     std::int64_t fileBytes_ = 0;
     std::uint32_t bitrate_ = 0;
     QPointer<QObject> notify_;

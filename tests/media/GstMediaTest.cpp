@@ -267,6 +267,9 @@ TEST_F(GstDevice, PlayAfterTheEndStartsFromTheBeginningUnlessAutoRewindIsOff)
     EXPECT_EQ(playToEnd().position, end.length);
 }
 
+// The device answers the volume question from its pipeline's own gain, not
+// from a number it keeps: a volume that never reaches the pipeline reads back
+// as the old one.
 TEST_F(GstDevice, VolumeReadsBackWhatWasSet)
 {
     open("3s.mp3");
