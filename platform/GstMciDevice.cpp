@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <climits>
 #include <cmath>
+#include <vector>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -35,6 +37,32 @@ std::uint32_t clampMs(std::int64_t ms)
     return static_cast<std::uint32_t>(std::clamp<std::int64_t>(ms, 0, INT32_MAX));
 }
 
+bool OutOfDescriptors(int error)
+{
+    return error == EMFILE || error == ENFILE;
+}
+
+// Whether `fd` can be copied `count` times. A pipeline takes descriptors of
+// its own as it starts (the file, the bus's two sockets, plugins as they
+// load), and once none are left the error report cannot show itself either:
+// a device refuses to open, clearly, while that many are still free.
+bool DescriptorsToSpare(int fd, int count)
+{
+    std::vector<int> copies;
+    bool spare = true;
+    while (int(copies.size()) < count) {
+        const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+        if (copy < 0) {
+            spare = !OutOfDescriptors(errno);
+            break;
+        }
+        copies.push_back(copy);
+    }
+    for (int copy : copies)
+        ::close(copy);
+    return spare;
+}
+
 // Tells bad names apart before GStreamer sees them: opening a FIFO would
 // block, and the file system knows best why a name cannot be read.
 MCIERROR CheckFile(const std::string& path, std::int64_t& bytes)
@@ -49,10 +77,12 @@ MCIERROR CheckFile(const std::string& path, std::int64_t& bytes)
     // Non-blocking, in case the name was swapped for a FIFO meanwhile.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
-        return MCIERR_FILE_READ;
+        return OutOfDescriptors(errno) ? MCIERR_TOO_MANY_FILES : MCIERR_FILE_READ;
     MCIERROR result = 0;
     char byte = 0;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+    if (!DescriptorsToSpare(fd, TGstMciDevice::DescriptorsNeeded))
+        result = MCIERR_TOO_MANY_FILES;
+    else if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
         result = MCIERR_NOT_REGULAR_FILE;
     else if (const ssize_t n = ::read(fd, &byte, 1); n < 0)
         result = MCIERR_FILE_READ;
@@ -191,7 +221,7 @@ MCIERROR TGstMciDevice::Open(const std::string& path, std::string& detail)
         return rc;
     playbin_ = gst_element_factory_make("playbin", nullptr);
     if (!playbin_) {
-        detail = "it has no playbin element";
+        detail = "it could not make a playbin element";
         return MCIERR_CANNOT_LOAD_DRIVER;
     }
     gst_object_ref_sink(playbin_);
@@ -209,7 +239,7 @@ MCIERROR TGstMciDevice::Open(const std::string& path, std::string& detail)
     g_free(uri);
     volume_ = gst_element_factory_make("volume", nullptr);
     if (!volume_) {
-        detail = "it has no volume element";
+        detail = "it could not make a volume element";
         return MCIERR_CANNOT_LOAD_DRIVER;
     }
     gst_object_ref_sink(volume_);

@@ -25,6 +25,9 @@ class TGstMciDevice {
 public:
     // How long open waits for the file to get ready to play.
     static constexpr int OpenTimeoutMs = 5000;
+    // Free descriptors that open asks for: a pipeline's own with room to
+    // spare for the error report and a sound server's connection.
+    static constexpr int DescriptorsNeeded = 16;
 
     // `waker` takes a TGstWakeEvent when the bus has news for this device.
     TGstMciDevice(MCIDEVICEID id, QObject* waker);

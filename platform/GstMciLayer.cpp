@@ -303,6 +303,8 @@ std::string TGstMciLayer::ErrorString(MCIERROR code)
         return "The file is empty.";
     case MCIERR_NO_DECODER:
         return "No decoder is installed for this kind of sound file.";
+    case MCIERR_TOO_MANY_FILES:
+        return "Too many files are open: the player cannot open another one.";
     default:
         return "";
     }

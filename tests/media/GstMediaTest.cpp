@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <linux/capability.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -58,16 +59,43 @@ bool PollUntil(const std::function<bool()>& done, int boundMs)
     return true;
 }
 
-int OpenDescriptors()
+std::set<int> OpenDescriptorNumbers()
 {
-    int count = 0;
+    std::set<int> numbers;
     if (DIR* dir = ::opendir("/proc/self/fd")) {
         while (const dirent* entry = ::readdir(dir))
-            count += entry->d_name[0] != '.';
+            if (entry->d_name[0] != '.')
+                numbers.insert(std::atoi(entry->d_name));
+        numbers.erase(::dirfd(dir));
         ::closedir(dir);
     }
-    return count - 1; // the directory's own
+    return numbers;
 }
+
+int OpenDescriptors()
+{
+    return int(OpenDescriptorNumbers().size());
+}
+
+// Lowers this process's descriptor limit, while it lives, so that exactly
+// `free` descriptors can still be opened.
+class DescriptorLimit {
+public:
+    explicit DescriptorLimit(int free)
+    {
+        ::getrlimit(RLIMIT_NOFILE, &saved_);
+        const std::set<int> used = OpenDescriptorNumbers();
+        rlimit lowered = saved_;
+        lowered.rlim_cur = 0;
+        for (int unused = 0; unused < free; ++lowered.rlim_cur)
+            unused += !used.count(int(lowered.rlim_cur));
+        ::setrlimit(RLIMIT_NOFILE, &lowered);
+    }
+    ~DescriptorLimit() { ::setrlimit(RLIMIT_NOFILE, &saved_); }
+
+private:
+    rlimit saved_{};
+};
 
 // What the playback controller sees at each tick: the gauge holds the
 // position within the length, and the file has ended when they meet.
@@ -314,6 +342,31 @@ TEST_F(GstDevice, EveryClosedDeviceGivesBackItsPipelineAndDescriptors)
     }
     EXPECT_EQ(TGstMciDevice::LivePipelines(), pipelines);
     EXPECT_EQ(OpenDescriptors(), descriptors);
+}
+
+TEST_F(GstDevice, OpenRefusesClearlyWhileDescriptorsAreStillLeftForTheReport)
+{
+    open("short.mp3"); // GStreamer starts
+    player.Close();
+    const int descriptors = OpenDescriptors();
+    std::string message = "(nothing raised)";
+    {
+        DescriptorLimit limit(TGstMciDevice::DescriptorsNeeded);
+        try {
+            open("short.mp3");
+        } catch (const EMCIDeviceError& e) {
+            message = e.Message;
+        }
+        EXPECT_FALSE(player.DeviceOpen());
+        EXPECT_EQ(OpenDescriptors(), descriptors);
+    }
+    EXPECT_EQ(message, "Too many files are open: the player cannot open another one.");
+
+    // One more, for the file itself, and a whole pipeline fits.
+    DescriptorLimit limit(TGstMciDevice::DescriptorsNeeded + 1);
+    open("short.mp3");
+    player.Play();
+    playToEnd();
 }
 
 TEST_F(GstDevice, FileWithoutLengthHeaderPlaysToItsEndWithAMovingGauge)
