@@ -93,8 +93,15 @@ protected:
 TEST_F(Playback, DoubleClickClosesOpensAndPlaysTheItem)
 {
     Start(3);
+    doubleClick(0);
+    const MCIDEVICEID first = device();
+    mci->Calls.clear();
     doubleClick(1);
-    EXPECT_EQ(mci->Commands().front(), MCI_CLOSE == mci->Commands().front() ? MCI_CLOSE : MCI_OPEN);
+    // The device that played is closed before the item is opened.
+    ASSERT_GE(mci->Calls.size(), 2u);
+    EXPECT_EQ(mci->Calls[0].Command, MCI_CLOSE);
+    EXPECT_EQ(mci->Calls[0].Device, first);
+    EXPECT_EQ(mci->Calls[1].Command, MCI_OPEN);
     EXPECT_EQ(opened(), std::vector<std::string>{files[1]});
     EXPECT_EQ(mci->CallsOf(MCI_PLAY).size(), 1u);
     EXPECT_EQ(status(), playing(files[1]));
