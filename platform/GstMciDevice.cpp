@@ -185,6 +185,9 @@ TGstMciDevice::~TGstMciDevice()
     if (playbin_)
         gst_element_set_state(playbin_, GST_STATE_NULL);
     if (bus_) {
+        // Whatever is posted from here on is dropped, not queued on the
+        // bus, where it would hold its source and so the pipeline.
+        gst_bus_set_flushing(bus_, TRUE);
         gst_bus_set_sync_handler(bus_, nullptr, nullptr, nullptr);
         gst_object_unref(bus_);
     }
