@@ -46,11 +46,13 @@ bool TSurfaceDrag::eventFilter(QObject* watched, QEvent* event)
         auto* mouse = static_cast<QMouseEvent*>(event);
         if (mouse->button() != Qt::LeftButton)
             return false;
-        // Without a window manager that moves windows, the window follows the mouse by hand.
-        if (startSystemMove())
-            grab_.reset();
-        else
-            grab_ = mouse->globalPosition().toPoint() - window_->pos();
+        // The window manager is asked to move the window. While it does, it
+        // holds the pointer and no motion reaches us; motion that does reach
+        // us (no window manager, or one that gave the move up, as it does
+        // when the toolkit cancels a move it thinks has not started) moves
+        // the window by hand. Both keep the pressed point under the mouse.
+        startSystemMove();
+        grab_ = mouse->globalPosition().toPoint() - window_->pos();
         return true;
     }
     case QEvent::MouseMove: {

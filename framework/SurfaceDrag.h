@@ -30,7 +30,7 @@ private:
     bool startSystemMove();
 
     QWidget* window_;
-    std::optional<QPoint> grab_; // the press's offset from the window's corner while moving by hand
+    std::optional<QPoint> grab_; // the press's offset from the window's corner while the button is down
 };
 
 } // namespace quellora
