@@ -8,6 +8,7 @@
 #include "CoolTrayIcon.h"
 #include "Dialogs.h"
 #include "Exceptions.h"
+#include "Gauges.h"
 #include "GIFCtrl.h"
 #include "Handler.h"
 #include "ListBox.h"
@@ -61,10 +62,12 @@ TForm1::TForm1() : TForm(nullptr, Qt::Window | Qt::FramelessWindowHint), ui(new 
     TrayIcon->SetIconVisible(true);
 
     GeT = new TTimer(this);
-    GeT->SetInterval(1);
+    // Nothing is due until a file plays (see scheduleTicks).
+    GeT->SetInterval(0);
     GeT->OnTimer = [this] { GeTTimer(); };
 
     PLayer = new TMediaPlayer(this);
+    PLayer->OnNotify = [this] { PLayerNotify(); };
 
     // The body drags the window; what is drawn on it lets the mouse through.
     auto* drag = new TSurfaceDrag(this);
@@ -74,10 +77,12 @@ TForm1::TForm1() : TForm(nullptr, Qt::Window | Qt::FramelessWindowHint), ui(new 
     buildMenu();
     connectHandlers();
     Create();
+    watchKeys();
 }
 
 TForm1::~TForm1()
 {
+    unwatchKeys();
     delete ui;
 }
 
@@ -92,8 +97,12 @@ void TForm1::SetStatusLine(const std::string& text)
     // Shown as plain text (set in the form): a file named "<b>.mp3" is a name, not markup.
     ui->Status->setText(ToShownText(text));
     ui->Status->adjustSize();
-    if (text.empty())
+    if (text.empty()) {
         ui->Status->resize(3, 14);
+        // Nothing plays: the gauge goes back to 0 once, and no tick follows.
+        ui->Progress->SetProgress(0);
+    }
+    scheduleTicks(true);
     emit StatusLineChanged();
 }
 
@@ -241,8 +250,9 @@ void TForm1::releaseComponents()
     delete ui->GifUp;
     ui->GifUp = nullptr;
 
-    // No tick may reach the player once it is gone.
+    // No tick and no key may reach the player once it is gone.
     GeT->SetEnabled(false);
+    unwatchKeys();
     delete PLayer;
     PLayer = nullptr;
 }

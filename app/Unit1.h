@@ -20,6 +20,7 @@ class Form1;
 namespace quellora {
 
 class TCoolTrayIcon;
+class TKeySource;
 class TListBox;
 class TMediaPlayer;
 class TTimer;
@@ -77,6 +78,8 @@ public:
     void Button5Click(); // Stop
     void Mp3LisTDblClick();
     void GeTTimer();
+    // The device has completed a command with notification.
+    void PLayerNotify();
     // The three ways to start a file (a double-click is the third).
     void StartRandom();
     void StartNext();
@@ -110,10 +113,20 @@ private:
     void startSelected(int index);
     void releaseComponents();
     void takeMp3Arguments(const std::vector<std::string>& songs);
+    // The heartbeat runs only while something is due: keys come from the
+    // key source's own events, the gauge and the end check from GeT while a
+    // file plays.
+    void watchKeys();
+    void unwatchKeys();
+    void scheduleTicks(bool soon);
+    int gaugeStepMs() const;
 
     std::string status_;
     // MP3 files named on the command line are taken at the first show only.
     bool mp3ArgumentsTaken_ = false;
+    TKeySource* keysWatched_ = nullptr;
+    // The key source cannot say when keys arrive: every tick polls it.
+    bool keysPolled_ = false;
 };
 
 extern TForm1* Form1;

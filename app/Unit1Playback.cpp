@@ -1,6 +1,11 @@
 // The playback controller: the Play, Pause and Stop buttons, the double-click
 // on the playlist and the heartbeat tick, all through the player device. The
 // status line is the one record of what is playing.
+//
+// The heartbeat runs on demand, so that an idle player sleeps: keys are
+// polled when the key source has taken some in, the gauge and the end check
+// tick only while a file plays, as often as the gauge can move by a pixel,
+// and the device's report of the end runs a tick at once.
 
 #include "Unit1.h"
 
@@ -8,12 +13,17 @@
 
 #include "Dialogs.h"
 #include "Gauges.h"
+#include "Handler.h"
+#include "KeyState.h"
 #include "ListBox.h"
 #include "MPlayer.h"
 #include "Paths.h"
 #include "RandomIndex.h"
+#include "Timer.h"
 #include "Unit3.h"
 #include "Unit4.h"
+
+#include <algorithm>
 
 namespace quellora {
 
@@ -141,6 +151,7 @@ void TForm1::GeTTimer()
     }
     gauge->SetMaxValue(PLayer->TrackLength(1));
     gauge->SetProgress(PLayer->Position());
+    scheduleTicks(false);
     if (gauge->Progress() != gauge->MaxValue())
         return;
     // The file has ended.
@@ -150,6 +161,56 @@ void TForm1::GeTTimer()
         StartRandom();
     else
         StartNext();
+}
+
+void TForm1::PLayerNotify()
+{
+    // A play that has run to the end of the file (or broken off) completes
+    // now: the next file starts without waiting for the gauge's pace.
+    const TMPNotifyValues result = PLayer->NotifyResult();
+    if (!status_.empty() && (result == nvSuccessful || result == nvFailure))
+        GeT->TickNow();
+}
+
+// The milliseconds in which the playing file moves the gauge by one pixel.
+int TForm1::gaugeStepMs() const
+{
+    constexpr int Slowest = 250;
+    const int width = std::max(ui->Progress->width(), 1);
+    return std::clamp(ui->Progress->MaxValue() / width, TTimer::Resolution, Slowest);
+}
+
+// Sets GeT to what is due. `soon`: the status line has just been written, so
+// the next tick comes at once and finds the new file's length.
+void TForm1::scheduleTicks(bool soon)
+{
+    if (keysPolled_) {
+        GeT->SetInterval(1);
+        return;
+    }
+    const bool playing = !status_.empty() && !status_.starts_with("Pause <");
+    if (!playing)
+        GeT->SetInterval(0);
+    else
+        GeT->SetInterval(soon ? TTimer::Resolution : gaugeStepMs());
+}
+
+void TForm1::watchKeys()
+{
+    TKeySource& keys = KeySource();
+    // A key taken in runs the poll and the actions at once, also while a
+    // modal box runs its own loop.
+    keysPolled_ = !keys.WatchInput([] { RunHandler([] { PollKeys(); }); });
+    keysWatched_ = &keys;
+    scheduleTicks(true);
+}
+
+void TForm1::unwatchKeys()
+{
+    if (keysWatched_)
+        keysWatched_->WatchInput(nullptr);
+    keysWatched_ = nullptr;
+    keysPolled_ = false;
 }
 
 } // namespace quellora

@@ -31,8 +31,16 @@ void TTimer::tick()
 
 void TTimer::SetInterval(int ms)
 {
+    if (ms == interval_)
+        return;
     interval_ = ms;
     update();
+}
+
+void TTimer::TickNow()
+{
+    if (enabled_)
+        tick();
 }
 
 void TTimer::SetEnabled(bool on)

@@ -1,6 +1,8 @@
 #pragma once
 // The message-loop timer. Whatever interval it is given, it never fires more
-// often than every 10 ms, the resolution of this platform's timer.
+// often than every 10 ms, the resolution of this platform's timer; an
+// interval of 0 fires never. Setting the interval it has already keeps the
+// countdown running.
 
 #include <QObject>
 #include <QTimer>
@@ -22,6 +24,10 @@ public:
 
     // The interval the loop really uses.
     int EffectiveInterval() const;
+
+    // Runs one tick now, between the loop's own, when the timer is enabled;
+    // a failure is reported as a tick's is.
+    void TickNow();
 
     std::function<void()> OnTimer;
 

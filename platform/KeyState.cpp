@@ -43,6 +43,8 @@ namespace {
 class TNoKeySource : public TKeySource {
 public:
     std::uint16_t GetAsyncKeyState(int) override { return 0; }
+    // Nothing ever arrives, so there is nothing to poll for either.
+    bool WatchInput(std::function<void()>) override { return true; }
 };
 
 TKeySource* overrideSource = nullptr;

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 namespace quellora {
@@ -40,6 +41,11 @@ public:
     virtual void Drain() {}
     // The 16-bit state word of one code; clears its pressed bit.
     virtual std::uint16_t GetAsyncKeyState(int code) = 0;
+    // Has the event loop run `onInput` whenever something has arrived that
+    // the next poll takes in, so that nobody needs to poll on a timer; an
+    // empty function stops it. False when this source cannot tell when keys
+    // arrive: it then has to be polled.
+    virtual bool WatchInput(std::function<void()> /*onInput*/) { return false; }
 };
 
 // The process's key source: the X server's keyboard when a display can be

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -64,6 +65,11 @@ public:
     // sent something, so that idle polls make no system call.
     void watchConnection();
     std::uint16_t GetAsyncKeyState(int code) override { return latch_.Query(code); }
+    bool WatchInput(std::function<void()> onInput) override
+    {
+        onInput_ = std::move(onInput);
+        return notifier_ != nullptr;
+    }
 
 private:
     void loadKeymap();
@@ -85,6 +91,7 @@ private:
     // Owned by the application object, so that it goes before the loop does.
     QPointer<QSocketNotifier> notifier_;
     bool readable_ = true;
+    std::function<void()> onInput_;
 };
 
 bool TXKeySource::start()
@@ -193,6 +200,14 @@ void TXKeySource::watchConnection()
     QObject::connect(notifier_, &QSocketNotifier::activated, notifier_, [this] {
         notifier_->setEnabled(false);
         readable_ = true;
+        // Whoever watches polls now, and the poll turns the notifier back
+        // on; a watcher that polled another source leaves that to us.
+        if (onInput_) {
+            const std::function<void()> onInput = onInput_;
+            onInput();
+            if (readable_)
+                Drain();
+        }
     });
 }
 

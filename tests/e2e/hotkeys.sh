@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Keys typed into another application drive the player as Config.ini binds
 # them: random starts in the generator's fixed order, pause and resume, next
-# and previous with the list's ends joined, and the exit key.
+# and previous with the list's ends joined, and the exit key. The first key
+# reaches a player that is idle with no timer ticking, and a paused player
+# ticks no more.
 source "$(dirname "$0")/lib.sh"
 e2e_setup "$1"
 
@@ -17,6 +19,9 @@ done
 e2e_list "$E2E_APP/Default.qfl" "${items[@]}"
 printf '[Keys]\r\nRandom=R\r\nLasT=L\r\nPauseResume=P\r\nNext=N\r\nStop=S\r\nExit=X\r\nVolumePlus=+\r\nVolumeMinus=-\r\n[Other]\r\nPlayrandom=no\r\n' \
   >"$E2E_APP/Config.ini"
+
+# A banner of one picture: nothing but a heartbeat could wake the idle player.
+convert -size 513x80 xc:'#203040' "$E2E_APP/Skin/GifUp.gif"
 
 e2e_start
 e2e_wait_main_window
@@ -47,6 +52,18 @@ status_row() {
   convert "$shot" -crop "480x14+$((202 + 16))+$((84 + 88))" +repage -format '%#' info:
 }
 
+# The main thread's context switches: each time it woke up.
+wakeups() { awk '/ctxt_switches/ { n += $2 } END { print n }' "/proc/$E2E_PID/task/$E2E_PID/status"; }
+# Quiet: the main thread slept through a whole second (a 10 ms timer wakes
+# it a hundred times).
+quiet() {
+  local before
+  before=$(wakeups)
+  sleep 1
+  (($(wakeups) - before < 5))
+}
+e2e_wait 3 quiet || e2e_fail "the idle player keeps waking up: $(($(wakeups))) wake-ups so far"
+
 # Six random picks from ten items: the generator's fixed start.
 for n in 0 0 8 2 2 6; do press r "$n"; done
 
@@ -54,6 +71,7 @@ for n in 0 0 8 2 2 6; do press r "$n"; done
 playing=$(status_row)
 xdotool key p
 e2e_wait 10 '[[ "$(status_row)" != "$playing" ]]' || e2e_fail "the pause key did not change the status line"
+e2e_wait 3 quiet || e2e_fail "the paused player keeps ticking"
 xdotool key p
 e2e_wait 10 '[[ "$(status_row)" == "$playing" ]]' || e2e_fail "the pause key did not resume"
 [[ -z "$(open_items)" ]] && e2e_open_files | grep -qx "$music/item6.mp3 (deleted)" ||

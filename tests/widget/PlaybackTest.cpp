@@ -237,6 +237,20 @@ TEST_F(Playback, EndOfAFileStartsTheNextItemAndTheListWraps)
     EXPECT_TRUE(boxes.empty());
 }
 
+TEST_F(Playback, DeviceReportOfTheEndStartsTheNextItemWithoutATimerTick)
+{
+    Start(3);
+    Form1->GeT->SetEnabled(true);
+    doubleClick(0);
+    mci->PlayToEnd(device());
+    // Only the device's completion is delivered, no timer event.
+    QCoreApplication::sendPostedEvents(Form1->PLayer, TMciNotifyEvent::EventType());
+    EXPECT_EQ(status(), playing(files[1]));
+    EXPECT_EQ(opened(), (std::vector<std::string>{files[0], files[1]}));
+    EXPECT_EQ(gauge()->Progress(), gauge()->MaxValue()) << "the tick that saw the end set the gauge first";
+    EXPECT_TRUE(boxes.empty());
+}
+
 TEST_F(Playback, WithNothingSelectedTheEndStartsTheFirstItem)
 {
     Start(3);
