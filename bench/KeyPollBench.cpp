@@ -1,9 +1,9 @@
 // One pass of the key poll over the display's real key source with no key
-// pressed (the common tick), beside a pass over a source that reports
-// nothing, and what it costs a core at the tick rate of the 10 ms timer.
-// The source reads the server's connection only when the event loop has
-// seen it readable; without an event loop it asks the socket at every pass.
-// Needs $DISPLAY (keypoll_cpu.sh runs it under its Xvfb).
+// pressed (a playing tick's first step), beside a pass over a source that
+// reports nothing, and what it would cost a core at the 10 ms timer's
+// highest rate. The source reads the server's connection only when the
+// event loop has seen it readable; without an event loop it asks the socket
+// at every pass. Needs $DISPLAY (player_bench.sh runs it under its Xvfb).
 
 #include "KeyState.h"
 #include "Unit4.h"
