@@ -237,7 +237,7 @@ TEST_F(Playback, EndOfAFileStartsTheNextItemAndTheListWraps)
     EXPECT_TRUE(boxes.empty());
 }
 
-TEST_F(Playback, DeviceReportOfTheEndStartsTheNextItemWithoutATimerTick)
+TEST_F(Playback, WithoutATimerTickTheDeviceReportStartsTheNextItemAndStopEmptiesTheGauge)
 {
     Start(3);
     Form1->GeT->SetEnabled(true);
@@ -248,6 +248,8 @@ TEST_F(Playback, DeviceReportOfTheEndStartsTheNextItemWithoutATimerTick)
     EXPECT_EQ(status(), playing(files[1]));
     EXPECT_EQ(opened(), (std::vector<std::string>{files[0], files[1]}));
     EXPECT_EQ(gauge()->Progress(), gauge()->MaxValue()) << "the tick that saw the end set the gauge first";
+    Form1->Button5Click();
+    EXPECT_EQ(gauge()->Progress(), 0);
     EXPECT_TRUE(boxes.empty());
 }
 
