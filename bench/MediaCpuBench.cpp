@@ -5,10 +5,11 @@
 //
 // Each player runs as a child process and is measured whole (user + system
 // time from wait4). The device runs three times: waiting for its completion
-// notification only; with a 10 ms timer that asks nothing (the share of the
-// main window's tick itself); and polled every 10 ms for length and position
-// as the main window's tick does. The sink is GStreamer's real-time fake
-// audio sink unless GST_PLUGIN_FEATURE_RANK already says otherwise.
+// notification only; with a 10 ms timer that asks nothing (the share of a
+// tick itself); and polled every 10 ms for length and position, the main
+// window's tick at its highest rate (bench/player_bench.sh measures the
+// player itself). The sink is GStreamer's real-time fake audio sink unless
+// GST_PLUGIN_FEATURE_RANK already says otherwise.
 
 #include "MPlayer.h"
 

@@ -62,7 +62,7 @@ quiet() {
   sleep 1
   (($(wakeups) - before < 5))
 }
-e2e_wait 3 quiet || e2e_fail "the idle player keeps waking up: $(($(wakeups))) wake-ups so far"
+e2e_wait 3 quiet || e2e_fail "the idle player keeps waking up ($(wakeups) wake-ups so far)"
 
 # Six random picks from ten items: the generator's fixed start.
 for n in 0 0 8 2 2 6; do press r "$n"; done
