@@ -6,14 +6,25 @@
 #include "Unit2.h"
 #include "Unit3.h"
 #include "Unit5.h"
+#include "SessionPlatform.h"
 
 #include <QApplication>
+
+#include <cstdlib>
 
 using namespace quellora;
 
 int main(int argc, char** argv)
 {
+    // In a Wayland session the player goes through XWayland when it can.
+    // The choice is Qt's environment only while the application object
+    // starts, so that programs started from the player choose for themselves.
+    const std::string platform = ChooseQtPlatform(CurrentSessionFacts());
+    if (!platform.empty())
+        setenv("QT_QPA_PLATFORM", platform.c_str(), 1);
     QApplication qtApp(argc, argv);
+    if (!platform.empty())
+        unsetenv("QT_QPA_PLATFORM");
     QApplication::setQuitOnLastWindowClosed(false);
     // Desktops match the windows to quellora.desktop and its icon.
     QGuiApplication::setDesktopFileName("quellora");

@@ -45,6 +45,7 @@ public:
     std::uint16_t GetAsyncKeyState(int) override { return 0; }
     // Nothing ever arrives, so there is nothing to poll for either.
     bool WatchInput(std::function<void()>) override { return true; }
+    bool Listening() const override { return false; }
 };
 
 TKeySource* overrideSource = nullptr;
@@ -57,11 +58,12 @@ TKeySource& KeySource()
         return *overrideSource;
     // Opened once, on first use, and kept for the life of the process.
     static const std::unique_ptr<TKeySource> source = [] {
-        // A program on the offscreen platform (the tests) shows nothing on
-        // the display and takes no keys from it either.
-        const bool offscreen = qobject_cast<QGuiApplication*>(QCoreApplication::instance()) &&
-                               QGuiApplication::platformName() == "offscreen";
-        std::unique_ptr<TKeySource> x = offscreen ? nullptr : OpenXKeySource();
+        // Keys come from the display the windows are on. A program on
+        // another platform (Wayland, or offscreen in the tests) takes none
+        // from an X server, which could be another session's.
+        const bool notX = qobject_cast<QGuiApplication*>(QCoreApplication::instance()) &&
+                          QGuiApplication::platformName() != "xcb";
+        std::unique_ptr<TKeySource> x = notX ? nullptr : OpenXKeySource();
         return x ? std::move(x) : std::unique_ptr<TKeySource>(new TNoKeySource);
     }();
     return *source;

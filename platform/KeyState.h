@@ -46,10 +46,13 @@ public:
     // empty function stops it. False when this source cannot tell when keys
     // arrive: it then has to be polled.
     virtual bool WatchInput(std::function<void()> /*onInput*/) { return false; }
+    // False for the source that never reports a key (no X11 keyboard).
+    virtual bool Listening() const { return true; }
 };
 
-// The process's key source: the X server's keyboard when a display can be
-// opened, otherwise a source that never reports a key.
+// The process's key source: the X server's keyboard when the program shows
+// its windows through X11 and the display can be opened, otherwise a source
+// that never reports a key.
 TKeySource& KeySource();
 // Puts another source in place (tests); nullptr goes back to the default.
 void SetKeySource(TKeySource* source);

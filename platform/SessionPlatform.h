@@ -1,0 +1,27 @@
+#pragma once
+// Which of Qt's platform plugins the player asks for, decided before the
+// application object exists. The shaped window, its place on the screen and
+// the system-wide keys need X11, so in a Wayland session the player goes
+// through the session's X server (XWayland) whenever one answers, and runs
+// as a plain Wayland client only when none does.
+
+#include <string>
+
+namespace quellora {
+
+// What the choice looks at: the environment and whether an X display answers.
+struct TSessionFacts {
+    std::string qtPlatform;     // $QT_QPA_PLATFORM
+    std::string waylandDisplay; // $WAYLAND_DISPLAY
+    std::string sessionType;    // $XDG_SESSION_TYPE
+    bool xAnswers = false;      // $DISPLAY names an X server that accepts us
+};
+
+// The plugin list for QT_QPA_PLATFORM, or "" to leave Qt's own choice: the
+// user's choice stands, and outside a Wayland session Qt's default is X11.
+std::string ChooseQtPlatform(const TSessionFacts& facts);
+
+// The facts of this process. Connects to $DISPLAY only in a Wayland session.
+TSessionFacts CurrentSessionFacts();
+
+} // namespace quellora
