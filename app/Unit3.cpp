@@ -4,11 +4,13 @@
 
 #include "Handler.h"
 #include "IniFiles.h"
+#include "KeyState.h"
 #include "Paths.h"
 #include "StrUtils.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QPushButton>
 
 namespace quellora {
@@ -88,6 +90,10 @@ std::string TForm3::ConfigPath()
 
 void TForm3::FormShow()
 {
+    // Without an X11 keyboard (a Wayland session without XWayland) the keys
+    // are still chosen and kept, for the next X11 session.
+    ui->HotkeyNote->setVisible(!KeySource().Listening());
+
     // Fresh copies of the master list every time, so "none" is never added twice.
     QStringList master;
     for (int i = 0; i < ui->Random->count(); ++i)

@@ -4,6 +4,7 @@
 #include "AppFixture.h"
 #include "Dialogs.h"
 #include "Paths.h"
+#include "ScriptedKeySource.h"
 #include "TempDir.h"
 #include "Unit3.h"
 
@@ -11,6 +12,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QPushButton>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -234,6 +236,30 @@ TEST_F(SettingsDialog, FailedWriteIsReportedAndTheDialogStays)
     click("Button1");
     EXPECT_EQ(reports, std::vector<std::string>{"Unable to write to " + configPath() + "."});
     EXPECT_TRUE(form->isVisible());
+}
+
+TEST_F(SettingsDialog, HotkeyNoteShowsOnlyWithoutAKeySource)
+{
+    // The offscreen platform has no X11 keyboard, as a Wayland session
+    // without XWayland: the keys can be chosen and kept all the same.
+    form->show();
+    const QLabel* note = control<QLabel>("HotkeyNote");
+    EXPECT_TRUE(note->isVisible());
+    EXPECT_EQ(note->text(), "Hotkeys need an X11 session");
+    for (const QWidget* other : form->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        EXPECT_TRUE(other == note || !note->geometry().intersects(other->geometry())) << other->objectName().toStdString();
+    combo("Next")->setCurrentText("F5");
+    click("Button1");
+    showAgain();
+    EXPECT_EQ(form->ActionKey(THotkeyAction::Next), "F5");
+
+    // With keys to listen to (an X11 session), the dialog is as it always was.
+    TScriptedKeySource keys;
+    SetKeySource(&keys);
+    showAgain();
+    SetKeySource(nullptr);
+    EXPECT_FALSE(note->isVisible());
+    EXPECT_EQ(form->size(), QSize(324, 396));
 }
 
 // The main window shows and hides the dialog when it is shown, so the file's
