@@ -10,8 +10,10 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHideEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QWindow>
 
 namespace quellora {
 
@@ -162,6 +164,17 @@ void TForm3::FormKeyPress(char& key)
 {
     if (key == 27)
         hide();
+}
+
+void TForm3::hideEvent(QHideEvent* event)
+{
+    TDialogForm::hideEvent(event);
+    // The main window shows and hides the dialog in one go. A window manager
+    // that takes the map request only after the withdrawal (weston's, for
+    // XWayland) would map the window for good: a window that was never on
+    // the screen gives its native window up, and the next show makes a new one.
+    if (!event->spontaneous() && windowHandle() && !windowHandle()->isExposed())
+        windowHandle()->destroy();
 }
 
 } // namespace quellora

@@ -47,6 +47,7 @@ public:
 protected:
     void FormShow() override;
     void FormKeyPress(char& key) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     QComboBox* box(THotkeyAction action) const;
