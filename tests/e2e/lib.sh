@@ -8,6 +8,7 @@ set -euo pipefail
 
 E2E_XVFB_PID=""
 E2E_PIDS=()
+E2E_WESTON_RUNS=0
 
 e2e_fail() {
   echo "FAIL: $*" >&2
@@ -23,16 +24,26 @@ e2e_cleanup() {
   [[ -n "${E2E_DIR:-}" && -d "$E2E_DIR" ]] && rm -rf "$E2E_DIR"
 }
 
-# e2e_setup BUILD_DIR: starts Xvfb (white root) and openbox, copies the
-# player and its Skin/ into $E2E_APP, exports DISPLAY.
-e2e_setup() {
+# e2e_prepare BUILD_DIR: copies the player and its Skin/ into $E2E_APP and
+# makes a private XDG_RUNTIME_DIR; starts no display server.
+e2e_prepare() {
   local build="$1"
+  E2E_BUILD="$(cd "$build" && pwd)"
   E2E_DIR="$(mktemp -d /tmp/quellora-e2e.XXXXXX)"
   E2E_APP="$E2E_DIR/app"
   mkdir -p "$E2E_APP"
   cp "$build/quellora" "$E2E_APP/"
   cp -r "$build/Skin" "$E2E_APP/Skin"
   trap e2e_cleanup EXIT
+  export XDG_RUNTIME_DIR="$E2E_DIR/runtime"
+  mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+  unset QT_QPA_PLATFORM
+}
+
+# e2e_setup BUILD_DIR: e2e_prepare, then starts Xvfb (white root) and
+# openbox; exports DISPLAY.
+e2e_setup() {
+  e2e_prepare "$1"
   local fdfile="$E2E_DIR/display"
   # -noreset: a player that ends as the last client would reset the server,
   # and a player started right after could not connect.
@@ -40,15 +51,63 @@ e2e_setup() {
   E2E_XVFB_PID=$!
   e2e_wait 20 '[[ -s "$E2E_DIR/display" ]]' || e2e_fail "Xvfb did not start"
   export DISPLAY=":$(head -n1 "$fdfile")"
-  export XDG_RUNTIME_DIR="$E2E_DIR/runtime"
-  mkdir -p -m 700 "$XDG_RUNTIME_DIR"
-  unset QT_QPA_PLATFORM
   # The desktop's window manager: it frames, focuses, iconifies and restores
   # windows as a user's does.
   openbox --sm-disable >"$E2E_DIR/openbox.log" 2>&1 &
   E2E_PIDS+=($!)
   e2e_wait 20 'xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"' ||
     e2e_fail "openbox did not start"
+}
+
+# e2e_start_weston [--xwayland]: a headless weston (1024 x 768, drawn by the
+# CPU) with the probe module of tests/, as a Wayland session's compositor;
+# exports WAYLAND_DISPLAY, with --xwayland also DISPLAY (its X server starts
+# on the first connection). Sets E2E_WESTON_PID. One weston at a time.
+e2e_start_weston() {
+  local name="weston-$((++E2E_WESTON_RUNS))"
+  E2E_WESTON_FIFO="$E2E_DIR/$name.fifo"
+  E2E_WESTON_LOG="$E2E_DIR/$name.log"
+  mkfifo "$E2E_WESTON_FIFO"
+  WESTON_PROBE_FIFO="$E2E_WESTON_FIFO" weston --backend=headless-backend.so --use-pixman --width=1024 \
+    --height=768 --idle-time=0 --no-config --socket="$name" --log="$E2E_WESTON_LOG" \
+    --modules="$E2E_BUILD/tests/weston_probe.so" "$@" >/dev/null 2>&1 &
+  E2E_WESTON_PID=$!
+  E2E_PIDS+=("$E2E_WESTON_PID")
+  e2e_wait 20 'grep -q "weston probe: listening" "$E2E_WESTON_LOG" 2>/dev/null && [[ -S "$XDG_RUNTIME_DIR/$name" ]]' ||
+    e2e_fail "weston did not start: $(cat "$E2E_WESTON_LOG" 2>/dev/null)"
+  export WAYLAND_DISPLAY="$name"
+  unset DISPLAY
+  if [[ " $* " == *" --xwayland "* ]]; then
+    e2e_wait 20 'grep -q "xserver listening on display" "$E2E_WESTON_LOG"' || e2e_fail "weston has no X server"
+    export DISPLAY="$(sed -n 's/.*xserver listening on display \(:[0-9]*\).*/\1/p' "$E2E_WESTON_LOG" | tail -n1)"
+  fi
+}
+
+# e2e_stop_weston: ends the weston of e2e_start_weston, with its X server.
+e2e_stop_weston() {
+  kill "$E2E_WESTON_PID" 2>/dev/null || true
+  e2e_wait 20 '! kill -0 "$E2E_WESTON_PID" 2>/dev/null' || e2e_fail "weston did not end"
+  unset WAYLAND_DISPLAY DISPLAY
+}
+
+# e2e_weston COMMAND...: a command to the probe module (see WestonProbe.c);
+# a command with an answer names no file here and prints the answer.
+e2e_weston() {
+  local answer=""
+  case "$1" in views | input) answer="$E2E_DIR/weston-answer"; rm -f "$answer" ;; esac
+  # weston holds the FIFO open; should it be gone, the write must not hang.
+  timeout 10 bash -c 'printf "%s\n" "$1" >"$2"' _ "$*${answer:+ $answer}" "$E2E_WESTON_FIFO" ||
+    e2e_fail "weston took no command"
+  if [[ -n "$answer" ]]; then
+    e2e_wait 10 '[[ -e "$answer" ]]' || return 1
+    cat "$answer"
+  fi
+}
+
+# The Wayland window of the player (a client of its own, not XWayland's) of
+# the main window's size, as "X Y" on the screen, or nothing.
+e2e_wayland_main_window() {
+  e2e_weston views | awk -v pid="$E2E_PID" '$1 == pid && $4 == 511 && $5 == 514 {print $2, $3; exit}'
 }
 
 # e2e_start_tray: starts a notification area (trayer) at the screen's
