@@ -12,6 +12,9 @@
  *   input PID W H FILE    the input region of the client's W x H window as a
  *                         plain PBM image (1 = takes input)
  *   click X Y N           N clicks of the left button at the screen point
+ *   press X Y             the left button goes down at the screen point
+ *   move X Y              the pointer moves there (the button as it is)
+ *   release               the left button goes up
  */
 
 #include <libweston/libweston.h>
@@ -103,17 +106,28 @@ static void dump_input(struct probe *probe, pid_t pid, int w, int h, const char 
 	}
 }
 
-static void click(struct probe *probe, double x, double y, int count)
+static void move(struct probe *probe, double x, double y)
 {
 	struct timespec time;
 	weston_compositor_get_time(&time);
 	notify_motion_absolute(&probe->seat, &time, x, y);
 	notify_pointer_frame(&probe->seat);
+}
+
+static void button(struct probe *probe, enum wl_pointer_button_state state)
+{
+	struct timespec time;
+	weston_compositor_get_time(&time);
+	notify_button(&probe->seat, &time, BTN_LEFT, state);
+	notify_pointer_frame(&probe->seat);
+}
+
+static void click(struct probe *probe, double x, double y, int count)
+{
+	move(probe, x, y);
 	for (int i = 0; i < count; i++) {
-		notify_button(&probe->seat, &time, BTN_LEFT, WL_POINTER_BUTTON_STATE_PRESSED);
-		notify_pointer_frame(&probe->seat);
-		notify_button(&probe->seat, &time, BTN_LEFT, WL_POINTER_BUTTON_STATE_RELEASED);
-		notify_pointer_frame(&probe->seat);
+		button(probe, WL_POINTER_BUTTON_STATE_PRESSED);
+		button(probe, WL_POINTER_BUTTON_STATE_RELEASED);
 	}
 }
 
@@ -128,6 +142,13 @@ static void run(struct probe *probe, char *line)
 		dump_input(probe, pid, w, h, file);
 	else if (sscanf(line, "click %lf %lf %d", &x, &y, &n) == 3)
 		click(probe, x, y, n);
+	else if (sscanf(line, "press %lf %lf", &x, &y) == 2) {
+		move(probe, x, y);
+		button(probe, WL_POINTER_BUTTON_STATE_PRESSED);
+	} else if (sscanf(line, "move %lf %lf", &x, &y) == 2)
+		move(probe, x, y);
+	else if (strcmp(line, "release") == 0)
+		button(probe, WL_POINTER_BUTTON_STATE_RELEASED);
 	else
 		weston_log("weston probe: unknown command '%s'\n", line);
 }

@@ -68,6 +68,8 @@ e2e_start_weston() {
   E2E_WESTON_FIFO="$E2E_DIR/$name.fifo"
   E2E_WESTON_LOG="$E2E_DIR/$name.log"
   mkfifo "$E2E_WESTON_FIFO"
+  # XWayland's socket goes where X servers keep theirs, made by the first.
+  [[ -d /tmp/.X11-unix ]] || mkdir -m 1777 /tmp/.X11-unix 2>/dev/null || true
   WESTON_PROBE_FIFO="$E2E_WESTON_FIFO" weston --backend=headless-backend.so --use-pixman --width=1024 \
     --height=768 --idle-time=0 --no-config --socket="$name" --log="$E2E_WESTON_LOG" \
     --modules="$E2E_BUILD/tests/weston_probe.so" "$@" >/dev/null 2>&1 &

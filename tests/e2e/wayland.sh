@@ -4,7 +4,8 @@
 # on the screen, and a double-clicked item plays; a platform the user names
 # still wins. Without an X server, or with a DISPLAY that nobody answers, it
 # is a Wayland client: its window takes input exactly where the skin is
-# opaque, and an item double-clicked through the compositor plays.
+# opaque, an item double-clicked through the compositor plays, and the gauge
+# drags the window.
 source "$(dirname "$0")/lib.sh"
 e2e_prepare "$1"
 PROBES="$E2E_BUILD/tests"
@@ -58,6 +59,17 @@ e2e_wait 10 input_matches ||
 # The second row, double-clicked with the compositor's pointer.
 e2e_weston click $((X + 100)) $((Y + 132)) 2
 e2e_wait 20 'plays "${songs[1]}"' || e2e_fail "a double-click on Wayland played nothing"
+# The gauge drags the window: once the compositor has taken the move over,
+# the window follows the pointer pixel for pixel.
+px=$((X + 240)) py=$((Y + 462))
+e2e_weston press $px $py
+step() { px=$((px - 2)) py=$((py - 1)); e2e_weston move $px $py; [[ "$(e2e_wayland_main_window)" != "$X $Y" ]]; }
+e2e_wait 10 step || e2e_fail "a drag on the gauge did not move the window"
+read -r X Y < <(e2e_wayland_main_window)
+e2e_weston move $((px - 40)) $((py - 20))
+e2e_wait 10 '[[ "$(e2e_wayland_main_window)" == "$((X - 40)) $((Y - 20))" ]]' ||
+  e2e_fail "the window did not follow the pointer: $(e2e_wayland_main_window), expected $((X - 40)) $((Y - 20))"
+e2e_weston release
 e2e_alive || e2e_fail "the player ended"
 kill "$E2E_PID"
 e2e_wait_exit
