@@ -2,11 +2,11 @@
 // order, then the message loop.
 
 #include "Application.h"
+#include "SessionPlatform.h"
 #include "Unit1.h"
 #include "Unit2.h"
 #include "Unit3.h"
 #include "Unit5.h"
-#include "SessionPlatform.h"
 
 #include <QApplication>
 
