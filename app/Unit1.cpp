@@ -264,14 +264,24 @@ void TForm1::stopPlayer()
 
 void TForm1::ADDVoLume()
 {
-    if (GetVolume(*PLayer) + 100 <= 1000)
+    if (GetVolume(*PLayer) + 100 <= 1000) {
         SetVolume(*PLayer, GetVolume(*PLayer) + 100);
+        emit VolumeChanged();
+    }
 }
 
 void TForm1::TakeVoLume()
 {
-    if (GetVolume(*PLayer) - 100 >= 0)
+    if (GetVolume(*PLayer) - 100 >= 0) {
         SetVolume(*PLayer, GetVolume(*PLayer) - 100);
+        emit VolumeChanged();
+    }
+}
+
+void TForm1::SetPlayerVolume(int volume)
+{
+    SetVolume(*PLayer, volume);
+    emit VolumeChanged();
 }
 
 void TForm1::Button1Click()
@@ -314,6 +324,19 @@ void TForm1::Button7Click()
 void TForm1::TrayIconClick()
 {
     Application().Restore();
+}
+
+void TForm1::BringToFront()
+{
+    // Out of the tray or the taskbar as the icon brings it; a window already
+    // on screen only comes to the top.
+    if (Application().Minimized()) {
+        TrayIconClick();
+        return;
+    }
+    show();
+    raise();
+    activateWindow();
 }
 
 std::string TForm1::DefaultListPath() const

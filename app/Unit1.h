@@ -61,6 +61,10 @@ public:
     // One volume step of 100 up or down, within 0..1000.
     void ADDVoLume();
     void TakeVoLume();
+    // Sets the player's volume (0..1000) from outside the window.
+    void SetPlayerVolume(int volume);
+    // Brings the window to the front, out of the tray or the taskbar too.
+    void BringToFront();
 
     // Playlist menu.
     void Addfile1Click();
@@ -84,6 +88,8 @@ public:
     void StartRandom();
     void StartNext();
     void StartPrevious();
+    // Selects the item at `index` and starts it as the next start does.
+    void startSelected(int index);
     bool PlayRandom() const;
 
     static std::string SkinErrorMessage();
@@ -94,6 +100,8 @@ signals:
     // The status line was written: a start, a pause or resume, a stop, an end.
     // Sent at every write, also when the text stays the same (a file started again).
     void StatusLineChanged();
+    // The player's volume was set (a volume key, or from outside).
+    void VolumeChanged();
 
 protected:
     void FormCreate() override;
@@ -110,7 +118,6 @@ private:
     void applySkinRegion();
     void stopPlayer();
     void openAndPlay();
-    void startSelected(int index);
     void releaseComponents();
     void takeMp3Arguments(const std::vector<std::string>& songs);
     // The heartbeat runs only while something is due: keys come from the

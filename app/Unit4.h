@@ -8,6 +8,8 @@
 
 namespace quellora {
 
+enum class THotkeyAction;
+
 // One pass over the scanned codes; every key pressed since the previous
 // pass is handed to HandleKey at once, in scan order.
 void PollKeys();
@@ -24,5 +26,10 @@ bool ShiftDown();
 
 // Runs the action bound to `name` in the settings; never raises.
 void HandleKey(const std::string& name);
+
+// Carries out one of the eight actions exactly as its key does, but lets
+// what fails escape: the keys discard it, the desktop's media controls
+// answer with it.
+void RunAction(THotkeyAction action);
 
 } // namespace quellora

@@ -51,7 +51,9 @@ void exitNow()
     Form1->ExiTNoW();
 }
 
-void run(THotkeyAction action)
+} // namespace
+
+void RunAction(THotkeyAction action)
 {
     switch (action) {
     case THotkeyAction::Random: start(&TForm1::StartRandom); break;
@@ -65,8 +67,6 @@ void run(THotkeyAction action)
     }
 }
 
-} // namespace
-
 void HandleKey(const std::string& name)
 {
     // A key must never interrupt the user with an error report: whatever
@@ -76,7 +76,7 @@ void HandleKey(const std::string& name)
             return;
         for (THotkeyAction action : HotkeyActions) {
             if (Form3->ActionKey(action) == name) {
-                run(action);
+                RunAction(action);
                 return;
             }
         }
