@@ -288,11 +288,11 @@ void parseId3v2(std::string_view head, TTrackTags& tags)
     std::string_view body = head.substr(HeaderSize, std::min<std::size_t>(size, head.size() - HeaderSize));
 
     const bool unsynchronised = flags & 0x80;
-    std::string whole_body;
+    std::string resynchronised;
     if (unsynchronised && version < 4) {
         // Before 2.4 the scheme covers the whole tag, extended header included.
-        whole_body = resynchronise(body);
-        body = whole_body;
+        resynchronised = resynchronise(body);
+        body = resynchronised;
     }
     if (version == 2 && (flags & 0x40))
         return; // compressed, with no defined method

@@ -49,7 +49,8 @@ std::string frame(int version, const std::string& id, const std::string& data, c
 
 std::string tag(int version, const std::string& frames, char flags = 0, std::size_t padding = 16)
 {
-    return "ID3"s + char(version) + '\0' + flags + syncSafe(frames.size() + padding) + frames + std::string(padding, '\0');
+    return "ID3"s + char(version) + '\0' + flags + syncSafe(frames.size() + padding) + frames +
+           std::string(padding, '\0');
 }
 
 std::string v1(const std::string& title, const std::string& artist, const std::string& album)
@@ -74,7 +75,11 @@ bool validUtf8(const std::string& s)
 {
     for (std::size_t i = 0; i < s.size();) {
         const auto b = static_cast<unsigned char>(s[i]);
-        const std::size_t n = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 0;
+        const std::size_t n = b < 0x80               ? 1
+                              : (b & 0xE0) == 0xC0 ? 2
+                              : (b & 0xF0) == 0xE0 ? 3
+                              : (b & 0xF8) == 0xF0 ? 4
+                                                   : 0;
         if (n == 0 || i + n > s.size())
             return false;
         for (std::size_t k = 1; k < n; ++k)
@@ -140,7 +145,8 @@ TEST(Id3Tags, UnsynchronisationExtendedHeadersAndFrameFlagsAreTakenOff)
     // 2.4: an extended header (its size counts itself), a frame with a data
     // length indicator and unsynchronisation, a compressed and an encrypted
     // frame that cannot be read, and a grouped one.
-    const std::string body24 = syncSafe(6) + "\1\0"s + frame(4, "TIT2", "\0\0\0\x07"s + unsync("\1\xFF\xFEH\0i\0"s), '\x03') +
+    const std::string body24 = syncSafe(6) + "\1\0"s +
+                               frame(4, "TIT2", "\0\0\0\x07"s + unsync("\1\xFF\xFEH\0i\0"s), '\x03') +
                                frame(4, "TPE1", "xxxx\0Zipped"s, '\x09') + frame(4, "TALB", "\0Secret"s, '\x04') +
                                frame(4, "TALB", "g\0Grouped"s, '\x40');
     EXPECT_EQ(ParseId3Tags(tag(4, body24, '\x40'), ""), (TTrackTags{"Hi", {}, "Grouped"}));
@@ -156,8 +162,8 @@ TEST(Id3Tags, DamagedTagsGiveWhatCanBeReadAndAlwaysValidUtf8)
 {
     // Bad UTF-8 (a cut sequence, one beyond U+10FFFF), a lone surrogate and
     // an odd byte become U+FFFD.
-    const std::string bad = tag(4, frame(4, "TIT2", "\3a\xC3(\xF4\x90\x80\x80" "b\xF0\x9F"s) + frame(4, "TPE1", "\2\xD8\x00\0x"s) +
-                                       frame(4, "TALB", "\1\xFF\xFEz\0q"s));
+    const std::string bad = tag(4, frame(4, "TIT2", "\3a\xC3(\xF4\x90\x80\x80" "b\xF0\x9F"s) +
+                                       frame(4, "TPE1", "\2\xD8\x00\0x"s) + frame(4, "TALB", "\1\xFF\xFEz\0q"s));
     EXPECT_EQ(ParseId3Tags(bad, ""), (TTrackTags{"a\uFFFD(\uFFFDb\uFFFD", {"\uFFFDx"}, "z\uFFFD"}));
 
     // A frame whose size runs past the tag gives what is there; an unknown
