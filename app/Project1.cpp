@@ -2,6 +2,7 @@
 // order, then the message loop.
 
 #include "Application.h"
+#include "MprisService.h"
 #include "SessionPlatform.h"
 #include "Unit1.h"
 #include "Unit2.h"
@@ -39,8 +40,11 @@ int main(int argc, char** argv)
     Form5 = new TForm5(Form1);
     // The dialogs show the main window's icon too.
     QApplication::setWindowIcon(Form1->windowIcon());
+    // The desktop's media controls, when there is a session bus to meet them on.
+    std::unique_ptr<TMprisService> mpris = TMprisService::Start(Form1);
 
     const int result = Application().Run();
+    mpris.reset();
     delete Form1;
     return result;
 }

@@ -1,0 +1,62 @@
+#pragma once
+// The track that the desktop's media controls see: the file the status line
+// names, with an id of its own for every start (the same file started again
+// is a new track), its tags read once when it starts, and its metadata in
+// the form the media-player interface gives it.
+
+#include "Id3Tags.h"
+#include "Mci.h"
+
+#include <QDBusObjectPath>
+#include <QString>
+#include <QVariantMap>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quellora {
+
+class TMprisTrack {
+public:
+    // The id the interface gives "no track".
+    static QDBusObjectPath NoTrack();
+
+    // Follows what plays: `file` as the status line names it, on `device`.
+    // Another file, or the same one on a newly opened device, starts a new
+    // track and reads its tags.
+    void Follow(const std::string& file, MCIDEVICEID device);
+    // Nothing plays.
+    void Clear();
+
+    bool Active() const { return active_; }
+    const std::string& File() const { return file_; }
+    QDBusObjectPath Id() const;
+
+    // The metadata map: the id alone when idle; otherwise the id, the URL,
+    // the title (from the tags, or else the file name), artists and album
+    // when tagged, and the length in microseconds when it is known.
+    QVariantMap Metadata(std::optional<std::int64_t> lengthUs) const;
+
+private:
+    bool active_ = false;
+    std::string file_;
+    MCIDEVICEID device_ = 0;
+    std::uint64_t number_ = 0;
+    TTrackTags tags_;
+};
+
+// A file URI for a path's bytes: absolute (a relative path is taken from the
+// current directory), every byte outside the URI's unreserved characters
+// percent-encoded, so that a name that is not UTF-8 keeps its bytes.
+QString FileUri(std::string_view path);
+
+// The path's bytes of a "file:" URI ("file:///p", "file://localhost/p" or
+// "file:/p"), percent-decoding to bytes; nullopt for any other URI.
+std::optional<std::string> PathOfFileUri(const QString& uri);
+
+// The last component of a path, shown as text.
+QString FileNameTitle(std::string_view path);
+
+} // namespace quellora
