@@ -192,6 +192,17 @@ void TForm1::applySkinRegion()
 {
     SkinRegion = BuildSkinRegion(SkinBitmap);
     SetWindowRgn(this, SkinRegion);
+    if (!ShapeHidesPixels()) {
+        // The compositor draws the whole window: the cut-out is painted
+        // see-through, and nothing drawn over the skin (the banner) reaches into it.
+        setAttribute(Qt::WA_TranslucentBackground);
+        SkinBitmap = SeeThroughOutside(SkinBitmap, SkinRegion);
+        ui->Bck->setPixmap(QPixmap::fromImage(SkinBitmap));
+        for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (!(QRegion(child->geometry()) - SkinRegion).isEmpty())
+                child->setMask(SkinRegion.translated(-child->pos()));
+        }
+    }
 }
 
 void TForm1::FormPaint()

@@ -1,5 +1,7 @@
 #include "SkinRegion.h"
 
+#include <QGuiApplication>
+#include <QPainter>
 #include <QWidget>
 #include <vector>
 
@@ -136,6 +138,22 @@ void SetWindowRgn(QWidget* window, const QRegion& region)
 {
     // One pixel outside the window: a shape that shows nothing.
     window->setMask(region.isEmpty() ? QRegion(-1, -1, 1, 1) : region);
+}
+
+bool ShapeHidesPixels()
+{
+    // Qt hands a Wayland compositor the mask as the input region only.
+    return !QGuiApplication::platformName().startsWith("wayland");
+}
+
+QImage SeeThroughOutside(const QImage& skin, const QRegion& region)
+{
+    QImage shown(skin.size(), QImage::Format_ARGB32_Premultiplied);
+    shown.fill(Qt::transparent);
+    QPainter painter(&shown);
+    painter.setClipRegion(region);
+    painter.drawImage(0, 0, skin);
+    return shown;
 }
 
 } // namespace quellora

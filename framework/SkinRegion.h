@@ -41,4 +41,12 @@ QRegion BuildSkinRegion(const QImage& bitmap);
 // shown (Qt alone would read it as no shape at all).
 void SetWindowRgn(QWidget* window, const QRegion& region);
 
+// False where a window's shape only decides where it takes input while the
+// window system still draws the whole window (Wayland): there the window
+// must paint what lies outside its shape see-through itself.
+bool ShapeHidesPixels();
+
+// The skin with every pixel outside `region` see-through, for such window systems.
+QImage SeeThroughOutside(const QImage& skin, const QRegion& region);
+
 } // namespace quellora

@@ -11,6 +11,8 @@
  *                         "PID X Y WIDTH HEIGHT" (PID of the client)
  *   input PID W H FILE    the input region of the client's W x H window as a
  *                         plain PBM image (1 = takes input)
+ *   drawn PID W H FILE    the same for the pixels the window draws (1 = not
+ *                         fully see-through)
  *   click X Y N           N clicks of the left button at the screen point
  *   press X Y             the left button goes down at the screen point
  *   move X Y              the pointer moves there (the button as it is)
@@ -83,7 +85,9 @@ static void list_views(struct probe *probe, const char *file)
 	answer_close(f, part, file);
 }
 
-static void dump_input(struct probe *probe, pid_t pid, int w, int h, const char *file)
+/* A plain PBM of the client's W x H window: its input region, or the pixels
+ * it draws (alpha above 0). */
+static void dump_mask(struct probe *probe, pid_t pid, int w, int h, const char *file, int drawn)
 {
 	char part[4200];
 	struct weston_view *view;
@@ -92,16 +96,30 @@ static void dump_input(struct probe *probe, pid_t pid, int w, int h, const char 
 		if (!weston_view_is_mapped(view) || client_pid(surface) != pid || surface->width != w ||
 		    surface->height != h)
 			continue;
-		FILE *f = answer_open(file, part, sizeof part);
-		if (!f)
-			return;
-		fprintf(f, "P1\n%d %d\n", w, h);
-		for (int y = 0; y < h; y++) {
-			for (int x = 0; x < w; x++)
-				fputc(pixman_region32_contains_point(&surface->input, x, y, NULL) ? '1' : '0', f);
-			fputc('\n', f);
+		/* RGBA, 4 bytes a pixel, alpha last. */
+		unsigned char *pixels = NULL;
+		if (drawn) {
+			const size_t size = (size_t)w * (size_t)h * 4;
+			pixels = malloc(size);
+			if (!pixels || weston_surface_copy_content(surface, pixels, size, 0, 0, w, h) != 0) {
+				free(pixels);
+				return;
+			}
 		}
-		answer_close(f, part, file);
+		FILE *f = answer_open(file, part, sizeof part);
+		if (f) {
+			fprintf(f, "P1\n%d %d\n", w, h);
+			for (int y = 0; y < h; y++) {
+				for (int x = 0; x < w; x++) {
+					const int on = drawn ? pixels[((size_t)y * (size_t)w + (size_t)x) * 4 + 3] != 0
+							     : pixman_region32_contains_point(&surface->input, x, y, NULL);
+					fputc(on ? '1' : '0', f);
+				}
+				fputc('\n', f);
+			}
+			answer_close(f, part, file);
+		}
+		free(pixels);
 		return;
 	}
 }
@@ -139,7 +157,9 @@ static void run(struct probe *probe, char *line)
 	if (sscanf(line, "views %4095s", file) == 1)
 		list_views(probe, file);
 	else if (sscanf(line, "input %d %d %d %4095s", &pid, &w, &h, file) == 4)
-		dump_input(probe, pid, w, h, file);
+		dump_mask(probe, pid, w, h, file, 0);
+	else if (sscanf(line, "drawn %d %d %d %4095s", &pid, &w, &h, file) == 4)
+		dump_mask(probe, pid, w, h, file, 1);
 	else if (sscanf(line, "click %lf %lf %d", &x, &y, &n) == 3)
 		click(probe, x, y, n);
 	else if (sscanf(line, "press %lf %lf", &x, &y) == 2) {

@@ -96,7 +96,7 @@ e2e_stop_weston() {
 # a command with an answer names no file here and prints the answer.
 e2e_weston() {
   local answer=""
-  case "$1" in views | input) answer="$E2E_DIR/weston-answer"; rm -f "$answer" ;; esac
+  case "$1" in views | input | drawn) answer="$E2E_DIR/weston-answer"; rm -f "$answer" ;; esac
   # weston holds the FIFO open; should it be gone, the write must not hang.
   timeout 10 bash -c 'printf "%s\n" "$1" >"$2"' _ "$*${answer:+ $answer}" "$E2E_WESTON_FIFO" ||
     e2e_fail "weston took no command"

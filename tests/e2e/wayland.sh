@@ -3,8 +3,8 @@
 # through X11 by itself: its X window has the skin's shape, no dialog is left
 # on the screen, and a double-clicked item plays; a platform the user names
 # still wins. Without an X server, or with a DISPLAY that nobody answers, it
-# is a Wayland client: its window takes input exactly where the skin is
-# opaque, an item double-clicked through the compositor plays, and the gauge
+# is a Wayland client: its window takes input and draws exactly where the
+# skin is opaque, an item double-clicked through the compositor plays, and the gauge
 # drags the window.
 source "$(dirname "$0")/lib.sh"
 e2e_prepare "$1"
@@ -56,6 +56,12 @@ input_matches() {
 }
 e2e_wait 10 input_matches ||
   e2e_fail "the window's input region differs from the skin in $(differing "$E2E_DIR/input.pbm") pixels"
+# The compositor draws every pixel of a window: the cut-out is see-through.
+drawn_matches() {
+  e2e_weston drawn "$E2E_PID" 511 514 >"$E2E_DIR/drawn.pbm" && [[ "$(differing "$E2E_DIR/drawn.pbm")" == 0 ]]
+}
+e2e_wait 10 drawn_matches ||
+  e2e_fail "the window draws other pixels than the skin's opaque ones: $(differing "$E2E_DIR/drawn.pbm") differ"
 # The second row, double-clicked with the compositor's pointer.
 e2e_weston click $((X + 100)) $((Y + 132)) 2
 e2e_wait 20 'plays "${songs[1]}"' || e2e_fail "a double-click on Wayland played nothing"
