@@ -1,6 +1,7 @@
 #include "MprisPlayer.h"
 
 #include "Exceptions.h"
+#include "FileUri.h"
 #include "ListBox.h"
 #include "MPlayer.h"
 #include "Paths.h"
@@ -276,7 +277,9 @@ void TMprisPlayer::SetPosition(const QDBusObjectPath& trackId, qlonglong positio
 
 void TMprisPlayer::OpenUri(const QString& uri, const QDBusMessage& message)
 {
-    const std::optional<std::string> path = PathOfFileUri(uri);
+    const QByteArray uriBytes = uri.toUtf8();
+    const std::optional<std::string> path =
+        LocalPathOfFileUri(std::string_view(uriBytes.constData(), size_t(uriBytes.size())));
     if (!path) {
         replyError(message, QDBusError::errorString(QDBusError::InvalidArgs),
                    QStringLiteral("Only local file URIs are opened: %1").arg(uri));

@@ -47,15 +47,6 @@ private:
     TTrackTags tags_;
 };
 
-// A file URI for a path's bytes: absolute (a relative path is taken from the
-// current directory), every byte outside the URI's unreserved characters
-// percent-encoded, so that a name that is not UTF-8 keeps its bytes.
-QString FileUri(std::string_view path);
-
-// The path's bytes of a "file:" URI ("file:///p", "file://localhost/p" or
-// "file:/p"), percent-decoding to bytes; nullopt for any other URI.
-std::optional<std::string> PathOfFileUri(const QString& uri);
-
 // The last component of a path, shown as text.
 QString FileNameTitle(std::string_view path);
 

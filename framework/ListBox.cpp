@@ -1,5 +1,6 @@
 #include "ListBox.h"
 
+#include "FileUri.h"
 #include "Handler.h"
 
 #include <QDropEvent>
@@ -7,10 +8,6 @@
 #include <QMouseEvent>
 #include <QStyledItemDelegate>
 
-#include <strings.h>
-#include <unistd.h>
-
-#include <climits>
 
 namespace quellora {
 
@@ -93,40 +90,6 @@ namespace {
 
 const char* const UriListType = "text/uri-list";
 
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-std::string percentDecoded(std::string_view text)
-{
-    std::string bytes;
-    bytes.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 && hexValue(text[i + 2]) >= 0) {
-            bytes.push_back(char(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2])));
-            i += 2;
-        } else {
-            bytes.push_back(text[i]);
-        }
-    }
-    return bytes;
-}
-
-bool isThisHost(std::string_view host)
-{
-    if (host.empty() || host == "localhost")
-        return true;
-    char name[HOST_NAME_MAX + 1] = {};
-    return gethostname(name, sizeof name - 1) == 0 && host == name;
-}
-
 // The source offers its actions; a copy or a link leaves the files where
 // they are, whatever the source would rather do.
 bool chooseDropAction(QDropEvent* event)
@@ -150,23 +113,9 @@ std::vector<std::string> LocalFilesFromUriList(std::string_view uriList)
         size_t end = uriList.find_first_of("\r\n", start);
         if (end == std::string_view::npos)
             end = uriList.size();
-        const std::string_view line = uriList.substr(start, end - start);
+        if (std::optional<std::string> path = LocalPathOfFileUri(uriList.substr(start, end - start)))
+            files.push_back(std::move(*path));
         start = end + 1;
-        if (line.size() < 5 || strncasecmp(line.data(), "file:", 5) != 0)
-            continue;
-        std::string_view rest = line.substr(5);
-        if (rest.substr(0, 2) == "//") {
-            rest.remove_prefix(2);
-            const size_t slash = rest.find('/');
-            if (slash == std::string_view::npos || !isThisHost(rest.substr(0, slash)))
-                continue;
-            rest.remove_prefix(slash);
-        }
-        // A query or a fragment is no part of a file's path.
-        rest = rest.substr(0, rest.find_first_of("?#"));
-        if (rest.empty() || rest[0] != '/')
-            continue;
-        files.push_back(percentDecoded(rest));
     }
     return files;
 }
