@@ -10,7 +10,7 @@ e2e_setup "$1"
 music="$E2E_DIR/music"
 mkdir -p "$music"
 # Long enough that no file ends (and draws a random pick) during the test.
-sox -n -r 22050 -c 1 -b 16 -t wav - synth 60 sine 440 2>/dev/null | lame --quiet -V 9 - "$music/take.mp3"
+e2e_mp3 "$music/take.mp3" 60
 items=()
 for i in 0 1 2 3 4 5 6 7 8 9; do
   cp "$music/take.mp3" "$music/item$i.mp3"

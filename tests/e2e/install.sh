@@ -11,10 +11,9 @@ e2e_setup "$build"
 # An unprivileged user must reach everything below.
 chmod 755 "$E2E_DIR"
 
-mp3() { sox -n -r 44100 -c 1 -b 16 -t wav - synth 30 sine 440 2>/dev/null | lame --quiet -b 64 - "$1"; }
 music="$E2E_DIR/music"
 mkdir -p "$music"
-mp3 "$music/tune.mp3"
+e2e_mp3 "$music/tune.mp3" 30
 
 prefix="$E2E_DIR/prefix"
 cmake --install "$build" --prefix "$prefix" >"$E2E_DIR/install.log" 2>&1 || e2e_fail "install failed: $(cat "$E2E_DIR/install.log")"

@@ -200,6 +200,15 @@ e2e_pixel() {
 # Files the player holds open, as /proc shows them.
 e2e_open_files() { ls -l "/proc/$E2E_PID/fd" 2>/dev/null | sed -n 's/.* -> //p'; }
 
+# e2e_mp3 FILE [SECONDS [HERTZ [lame option...]]]: a sine tone as an MP3
+# whose length is known at open (1 s of 440 Hz unless told).
+e2e_mp3() {
+  local file="$1" seconds="${2:-1}" hertz="${3:-440}"
+  shift "$(($# < 3 ? $# : 3))"
+  sox -n -r 44100 -c 1 -b 16 -t wav - synth "$seconds" sine "$hertz" 2>/dev/null |
+    lame --quiet -b 64 "$@" - "$file"
+}
+
 # e2e_list FILE item...: writes a list file with CR LF line ends.
 e2e_list() {
   local file="$1"; shift

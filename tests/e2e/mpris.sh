@@ -22,12 +22,11 @@ e2e_fail() {
 music="$E2E_DIR/music"
 mkdir -p "$music"
 # Long enough that no file ends by itself before the test asks one to.
-tone() { sox -n -r 22050 -c 1 -b 16 -t wav - synth "$1" sine "$2" 2>/dev/null; }
-tone 180 440 | lame --quiet -V 9 --tt "Première lumière" --ta "Ada Ω" --tl "Dawn" - "$music/a.mp3"
-tone 180 550 | lame --quiet -V 9 --tt "Second Wind" --ta "Bo Band" --tl "Breeze" - "$music/b.mp3"
+e2e_mp3 "$music/a.mp3" 180 440 --tt "Première lumière" --ta "Ada Ω" --tl "Dawn"
+e2e_mp3 "$music/b.mp3" 180 550 --tt "Second Wind" --ta "Bo Band" --tl "Breeze"
 # Untagged, short, and named with a space and a byte that is not UTF-8.
 short=$'short \xe9.mp3'
-tone 2 660 | lame --quiet -V 9 - "$music/$short"
+e2e_mp3 "$music/$short" 2 660
 e2e_list "$E2E_APP/Default.qfl" "$music/a.mp3" "$music/b.mp3" "$music/gone.mp3"
 printf '[Keys]\r\nLasT=L\r\nPauseResume=P\r\nNext=N\r\nVolumePlus=V\r\n[Other]\r\nPlayrandom=no\r\n' \
   >"$E2E_APP/Config.ini"

@@ -7,7 +7,7 @@ e2e_setup "$1"
 songs=()
 for i in 0 1 2; do
   f="$E2E_DIR/song $i.mp3"
-  sox -n -r 44100 -c 1 -b 16 -t wav - synth 1 sine $((300 + 150 * i)) 2>/dev/null | lame --quiet -b 64 - "$f"
+  e2e_mp3 "$f" 1 $((300 + 150 * i))
   songs+=("$f")
 done
 e2e_list "$E2E_APP/Default.qfl" "${songs[@]}"
