@@ -23,9 +23,19 @@ int main(int argc, char** argv)
     const std::string platform = ChooseQtPlatform(CurrentSessionFacts());
     if (!platform.empty())
         setenv("QT_QPA_PLATFORM", platform.c_str(), 1);
+    // Under X11 the window's pixels go to the server through the socket, not
+    // shared memory: a shared image must be waited for (a round trip to the
+    // server) before each paint over what was last sent, and the banner
+    // repaints the same small area several times a second. A user's own
+    // choice stands.
+    const bool sharedMemoryChosen = std::getenv("QT_XCB_NO_MITSHM") != nullptr;
+    if (!sharedMemoryChosen)
+        setenv("QT_XCB_NO_MITSHM", "1", 1);
     QApplication qtApp(argc, argv);
     if (!platform.empty())
         unsetenv("QT_QPA_PLATFORM");
+    if (!sharedMemoryChosen)
+        unsetenv("QT_XCB_NO_MITSHM");
     QApplication::setQuitOnLastWindowClosed(false);
     // Desktops match the windows to quellora.desktop and its icon.
     QGuiApplication::setDesktopFileName("quellora");
