@@ -36,6 +36,8 @@ bool OnUiThread()
 
 } // namespace
 
+using Clock = std::chrono::steady_clock;
+
 // What the worker shares with the calls it hands to the user-interface
 // thread; such a call holds it, so it finds it even after the worker ended.
 struct TTimerShared {
@@ -49,7 +51,43 @@ struct TTimerShared {
     // The call handed over and not run yet (0: none), and the last one numbered.
     std::uint64_t pending = 0;
     std::uint64_t lastTicket = 0;
+    // A tick handed over: when, how long the last one took to run, when the
+    // worker means to look again, and whether it waits to be told it ran.
+    Clock::time_point handedAt;
+    Clock::duration lastRun{};
+    Clock::time_point lookAt;
+    bool wakeWhenRun = false;
+    // When the next tick is due, once the last one has run.
+    Clock::time_point dueAt;
 };
+
+namespace {
+
+// A tick handed to the user-interface thread.
+class TTickEvent : public QEvent {
+public:
+    TTickEvent(std::shared_ptr<TTimerShared> shared, std::uint64_t ticket)
+        : QEvent(EventType()), Shared(std::move(shared)), Ticket(ticket)
+    {
+    }
+    static QEvent::Type EventType()
+    {
+        static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+        return type;
+    }
+    std::shared_ptr<TTimerShared> Shared;
+    std::uint64_t Ticket;
+};
+
+// The worker looks again this long after the tick it handed over should
+// have run and its interval passed, so that it need not be woken when the
+// tick is done: the next frame comes at most this much late.
+constexpr auto LookAgainMargin = std::chrono::microseconds(500);
+// A tick that leaves the worker asleep this much past the next tick's due
+// time wakes it.
+constexpr auto LateTolerance = std::chrono::milliseconds(2);
+
+} // namespace
 
 class TTimerThread : public QThread {
 public:
@@ -74,7 +112,9 @@ public:
         std::lock_guard hold(shared_->lock);
         shared_->paused = true;
         ++shared_->generation;
-        shared_->wake.notify_all();
+        // A worker waiting for a tick to run finds the change when it looks again.
+        if (shared_->pending == 0)
+            shared_->wake.notify_all();
     }
 
     void Run(std::uint32_t interval, TThreadPriority priority)
@@ -84,12 +124,19 @@ public:
             shared_->interval = interval;
             shared_->paused = false;
             ++shared_->generation;
+            // A tick under way sets the next due time when it has run.
+            if (shared_->pending == 0) {
+                shared_->dueAt = Clock::now() + std::chrono::milliseconds(interval);
+                shared_->wake.notify_all();
+            }
         }
-        shared_->wake.notify_all();
-        if (!isRunning())
+        if (!isRunning()) {
             start(QtPriority(priority));
-        else
+            priority_ = priority;
+        } else if (priority != priority_) {
             setPriority(QtPriority(priority));
+            priority_ = priority;
+        }
     }
 
     bool Running() const
@@ -133,28 +180,80 @@ public:
         shared_->wake.wait(hold, [&] { return shared_->terminated || shared_->pending != ticket; });
     }
 
+    // The user-interface thread runs a tick the worker handed over, unless
+    // it was dropped, and sets when the next one is due.
+    static void RunHandedTick(TRxTimer& owner, const TTickEvent& tick)
+    {
+        TTimerShared& shared = *tick.Shared;
+        {
+            std::lock_guard hold(shared.lock);
+            if (shared.terminated || shared.pending != tick.Ticket)
+                return;
+        }
+        owner.runTick();
+        std::lock_guard hold(shared.lock);
+        if (shared.pending != tick.Ticket)
+            return;
+        shared.pending = 0;
+        const Clock::time_point now = Clock::now();
+        shared.lastRun = now - shared.handedAt;
+        shared.dueAt = now + std::chrono::milliseconds(shared.interval);
+        // Woken only when it asked to be, or when it would look too late.
+        if (shared.wakeWhenRun || shared.lookAt > shared.dueAt + LateTolerance)
+            shared.wake.notify_all();
+    }
+
 protected:
     void run() override
     {
-        std::unique_lock hold(shared_->lock);
+        TTimerShared& shared = *shared_;
+        std::unique_lock hold(shared.lock);
         for (;;) {
-            shared_->wake.wait(hold, [&] { return shared_->terminated || !shared_->paused; });
-            if (shared_->terminated)
+            if (shared.terminated)
                 return;
-            const std::uint64_t generation = shared_->generation;
-            const auto interval = std::chrono::milliseconds(shared_->interval);
-            if (shared_->wake.wait_for(hold, interval,
-                                       [&] { return shared_->terminated || shared_->generation != generation; }))
+            if (shared.pending != 0) {
+                // The wait for the next tick starts once the one handed over
+                // has run: look again when that should be over.
+                shared.lookAt = shared.handedAt + shared.lastRun + std::chrono::milliseconds(shared.interval) +
+                                LookAgainMargin;
+                const std::uint64_t ticket = shared.pending;
+                shared.wake.wait_until(hold, shared.lookAt,
+                                       [&] { return shared.terminated || shared.pending != ticket; });
+                if (shared.pending == ticket) {
+                    shared.wakeWhenRun = true;
+                    shared.wake.wait(hold, [&] { return shared.terminated || shared.pending != ticket; });
+                    shared.wakeWhenRun = false;
+                }
                 continue;
+            }
+            if (shared.paused) {
+                shared.wake.wait(hold, [&] { return shared.terminated || !shared.paused; });
+                continue;
+            }
+            const std::uint64_t generation = shared.generation;
+            if (Clock::now() < shared.dueAt &&
+                shared.wake.wait_until(hold, shared.dueAt,
+                                       [&] { return shared.terminated || shared.generation != generation; }))
+                continue;
+            if (owner_.syncEvent_) {
+                // Handed over: the user-interface thread runs it and sets the next due time.
+                const std::uint64_t ticket = ++shared.lastTicket;
+                shared.pending = ticket;
+                shared.handedAt = Clock::now();
+                QCoreApplication::postEvent(&owner_, new TTickEvent(shared_, ticket));
+                continue;
+            }
             hold.unlock();
-            owner_.workerTick();
+            owner_.runTick();
             hold.lock();
+            shared.dueAt = Clock::now() + std::chrono::milliseconds(shared.interval);
         }
     }
 
 private:
     TRxTimer& owner_;
     std::shared_ptr<TTimerShared> shared_;
+    TThreadPriority priority_ = tpNormal;
 };
 
 TRxTimer::TRxTimer(QObject* owner) : QObject(owner) {}
@@ -280,12 +379,13 @@ TTimerThread& TRxTimer::worker()
     return *worker_;
 }
 
-void TRxTimer::workerTick()
+bool TRxTimer::event(QEvent* event)
 {
-    if (syncEvent_)
-        worker_->Handover([this] { runTick(); });
-    else
-        runTick();
+    if (event->type() == TTickEvent::EventType()) {
+        TTimerThread::RunHandedTick(*this, static_cast<const TTickEvent&>(*event));
+        return true;
+    }
+    return QObject::event(event);
 }
 
 void TRxTimer::runTick()

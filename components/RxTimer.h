@@ -9,6 +9,11 @@
 // while it waits or while it waits for a tick take effect from its next wait.
 // Destroying the timer ends the worker before anything else goes: a tick
 // handed to the user-interface thread that has not run yet is dropped.
+//
+// A tick handed over costs one wake-up of each thread: the worker is not
+// woken when the tick has run, but looks again when the tick should have run
+// and the interval after it passed (a fraction of a millisecond late at
+// most), and waits on from there when the tick ran late or not yet.
 
 #include <QObject>
 #include <QTimer>
@@ -66,13 +71,15 @@ public:
     // A tick has been handed to the user-interface thread and not run yet.
     bool TickPending() const;
 
+protected:
+    // Runs the ticks the worker hands over.
+    bool event(QEvent* event) override;
+
 private:
     friend class TTimerThread;
 
     void ApplyTimerSettings();
     TTimerThread& worker();
-    // What the worker does after each wait.
-    void workerTick();
     // The tick as the worker or the message-loop timer runs it: a failure is
     // reported once, and the timer goes on.
     void runTick();
