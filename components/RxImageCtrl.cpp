@@ -3,33 +3,57 @@
 #include "Forms.h"
 #include "Handler.h"
 
+#include <QBackingStore>
 #include <QCoreApplication>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QThread>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <mutex>
+#include <vector>
 
 namespace quellora {
 
 namespace {
 
-constexpr char PaintingCopyMark[] = "quelloraPaintingCopy";
+// The widgets being painted as another control's background. A frame step
+// asks at every tick, and almost always none is: the count answers that
+// without a lock.
+std::mutex paintCopyLock;
+std::vector<const QWidget*> paintCopies;
+std::atomic<int> paintCopyCount{0};
+
+bool IsPaintingCopy(const QWidget* widget)
+{
+    if (paintCopyCount.load(std::memory_order_acquire) == 0)
+        return false;
+    std::lock_guard hold(paintCopyLock);
+    return std::find(paintCopies.begin(), paintCopies.end(), widget) != paintCopies.end();
+}
 
 // Marks a widget as being painted as another control's background.
 class TPaintCopyMark {
 public:
     explicit TPaintCopyMark(QWidget* widget) : widget_(widget)
     {
-        widget_->setProperty(PaintingCopyMark, widget_->property(PaintingCopyMark).toInt() + 1);
+        std::lock_guard hold(paintCopyLock);
+        paintCopies.push_back(widget_);
+        paintCopyCount.store(int(paintCopies.size()), std::memory_order_release);
     }
-    ~TPaintCopyMark() { widget_->setProperty(PaintingCopyMark, widget_->property(PaintingCopyMark).toInt() - 1); }
+    ~TPaintCopyMark()
+    {
+        std::lock_guard hold(paintCopyLock);
+        paintCopies.erase(std::find(paintCopies.begin(), paintCopies.end(), widget_));
+        paintCopyCount.store(int(paintCopies.size()), std::memory_order_release);
+    }
     TPaintCopyMark(const TPaintCopyMark&) = delete;
     TPaintCopyMark& operator=(const TPaintCopyMark&) = delete;
 
 private:
-    QWidget* widget_;
+    const QWidget* widget_;
 };
 
 // Lets `widget` paint the part `area` (in its parent's coordinates) of
@@ -56,7 +80,7 @@ TRxImageControl::~TRxImageControl() = default;
 
 bool TRxImageControl::PaintingCopy() const
 {
-    return property(PaintingCopyMark).toInt() > 0;
+    return IsPaintingCopy(this);
 }
 
 void TRxImageControl::PaintNow()
@@ -149,6 +173,11 @@ void TRxImageControl::paintEvent(QPaintEvent* event)
     canvas.Lock();
     if (stepping_ && stepArea_.contains(area)) {
         buffer_.SetImage(stepPicture_);
+        shown_ = buffer_.Image();
+        if (copyToBackingStore(event->region(), shown_)) {
+            canvas.Unlock();
+            return;
+        }
     } else {
         // Anything but a frame step may come from a change beneath the control.
         backgroundStale_ = true;
@@ -169,6 +198,36 @@ void TRxImageControl::paintEvent(QPaintEvent* event)
         painter.drawImage(area.topLeft(), shown_, area);
     }
     canvas.Unlock();
+}
+
+// A frame step's pixels are opaque and lie within the control: they are
+// copied into the window's off-screen picture, which the step's paint is
+// drawing into, as they are. A painter made for the control would cost
+// several times the copy at every step. Surfaces of another kind, scaled ones
+// included, take the painter.
+bool TRxImageControl::copyToBackingStore(const QRegion& region, const QImage& picture)
+{
+    QBackingStore* store = backingStore();
+    QPaintDevice* device = store ? store->paintDevice() : nullptr;
+    if (!device || device->devType() != QInternal::Image || picture.format() != QImage::Format_RGB32)
+        return false;
+    QImage& surface = *static_cast<QImage*>(device);
+    const QImage::Format format = surface.format();
+    if (surface.devicePixelRatio() != 1.0 ||
+        (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32 &&
+         format != QImage::Format_ARGB32_Premultiplied))
+        return false;
+    const QPoint offset = mapTo(window(), QPoint());
+    for (const QRect& part : region) {
+        const QRect source = part & picture.rect() & surface.rect().translated(-offset);
+        if (source.isEmpty())
+            continue;
+        const size_t bytes = size_t(source.width()) * sizeof(QRgb);
+        for (int y = source.top(); y <= source.bottom(); ++y)
+            std::memcpy(surface.scanLine(y + offset.y()) + (source.left() + offset.x()) * sizeof(QRgb),
+                        picture.constScanLine(y) + source.left() * sizeof(QRgb), bytes);
+    }
+    return true;
 }
 
 void TRxImageControl::paintInto(TBitmap& target)

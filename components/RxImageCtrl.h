@@ -82,6 +82,9 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    // Puts `region` of `picture` straight into the window's off-screen
+    // picture during a step's paint; false when that surface needs a painter.
+    bool copyToBackingStore(const QRegion& region, const QImage& picture);
     // Fills `target` with the control's colour and paints the picture on it.
     void paintInto(TBitmap& target);
     void paletteStep();
