@@ -4,8 +4,8 @@
 //
 // The heartbeat runs on demand, so that an idle player sleeps: keys are
 // polled when the key source has taken some in, the gauge and the end check
-// tick only while a file plays, as often as the gauge can move by a pixel,
-// and the device's report of the end runs a tick at once.
+// tick only while a file plays, when the gauge's shown percentage is due to
+// change, and the device's report of the end runs a tick at once.
 
 #include "Unit1.h"
 
@@ -172,12 +172,23 @@ void TForm1::PLayerNotify()
         GeT->TickNow();
 }
 
-// The milliseconds in which the playing file moves the gauge by one pixel.
+// The milliseconds until the playing file moves the gauge's shown
+// percentage (and so its bar) to the next one, and a little more, so that
+// the tick finds it moved. At least every quarter second all the same: the
+// length of a file without a header that states it is only an estimate
+// while it plays.
 int TForm1::gaugeStepMs() const
 {
     constexpr int Slowest = 250;
-    const int width = std::max(ui->Progress->width(), 1);
-    return std::clamp(ui->Progress->MaxValue() / width, TTimer::Resolution, Slowest);
+    constexpr int Margin = 2;
+    const TGauge* gauge = ui->Progress;
+    const long long range = (long long)gauge->MaxValue() - gauge->MinValue();
+    if (range <= 0)
+        return Slowest;
+    // The first position at which the truncated percentage is one more.
+    const long long next = gauge->MinValue() + ((gauge->PercentComplete() + 1LL) * range + 99) / 100;
+    const long long due = next - gauge->Progress() + Margin;
+    return int(std::clamp<long long>(due, TTimer::Resolution, Slowest));
 }
 
 // Sets GeT to what is due. `soon`: the status line has just been written, so

@@ -221,6 +221,28 @@ TEST_F(Playback, TickFollowsTheDeviceInTheGauge)
     EXPECT_EQ(gauge()->Progress(), 0);
 }
 
+TEST_F(Playback, TheNextTickIsDueWhenTheShownPercentageChanges)
+{
+    Start(1);
+    mci->DefaultLength = 10000;
+    doubleClick(0);
+    mci->Advance(2550);
+    tick();
+    // 26 % begins at 2600: due then, and 2 ms more so that the tick finds it.
+    EXPECT_EQ(Form1->GeT->Interval(), 52);
+    mci->Advance(52);
+    tick();
+    EXPECT_EQ(gauge()->PercentComplete(), 26);
+    EXPECT_EQ(Form1->GeT->Interval(), 100);
+    // A percentage that lasts longer than a quarter second is looked at again after one.
+    mci->DefaultLength = 1000000;
+    doubleClick(0);
+    tick();
+    EXPECT_EQ(Form1->GeT->Interval(), 250);
+    Form1->Button4Click();
+    EXPECT_EQ(Form1->GeT->Interval(), 0) << "nothing is due while paused";
+}
+
 TEST_F(Playback, EndOfAFileStartsTheNextItemAndTheListWraps)
 {
     Start(3);
