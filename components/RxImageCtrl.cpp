@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QWindow>
 #include <QThread>
 
 #include <algorithm>
@@ -205,18 +206,23 @@ void TRxImageControl::paintEvent(QPaintEvent* event)
 // drawing into, as they are. A painter made for the control would cost
 // several times the copy at every step. Surfaces of another kind, scaled ones
 // included, take the painter.
+bool TRxImageControl::takesCopy(QPaintDevice* device)
+{
+    if (!device || device->devType() != QInternal::Image)
+        return false;
+    const auto& surface = *static_cast<const QImage*>(device);
+    const QImage::Format format = surface.format();
+    return surface.devicePixelRatio() == 1.0 && (format == QImage::Format_RGB32 || format == QImage::Format_ARGB32 ||
+                                                 format == QImage::Format_ARGB32_Premultiplied);
+}
+
 bool TRxImageControl::copyToBackingStore(const QRegion& region, const QImage& picture)
 {
     QBackingStore* store = backingStore();
     QPaintDevice* device = store ? store->paintDevice() : nullptr;
-    if (!device || device->devType() != QInternal::Image || picture.format() != QImage::Format_RGB32)
+    if (!takesCopy(device) || picture.format() != QImage::Format_RGB32)
         return false;
     QImage& surface = *static_cast<QImage*>(device);
-    const QImage::Format format = surface.format();
-    if (surface.devicePixelRatio() != 1.0 ||
-        (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32 &&
-         format != QImage::Format_ARGB32_Premultiplied))
-        return false;
     const QPoint offset = mapTo(window(), QPoint());
     for (const QRect& part : region) {
         const QRect source = part & picture.rect() & surface.rect().translated(-offset);
@@ -266,9 +272,36 @@ void TRxImageControl::PaintStep(const QRect& area, const QImage& picture)
         return;
     stepPicture_ = picture;
     stepping_ = true;
-    repaint(stepArea_);
+    if (!paintStepOnSurface())
+        repaint(stepArea_);
     stepping_ = false;
     stepPicture_ = QImage();
+}
+
+// The step's paint goes straight to the window's surface, as a paint of the
+// control through the window's own drawing context would: the paint event
+// covers the part of the step's area that nothing above the control hides,
+// its pixels are copied into the surface, and that part alone is sent to the
+// screen. The toolkit's repaint would find the same area by the longer way
+// at every step. False, and nothing done, where the surface needs a painter
+// or the window is not on the screen.
+bool TRxImageControl::paintStepOnSurface()
+{
+    QWidget* form = window();
+    QWindow* handle = form->windowHandle();
+    QBackingStore* store = backingStore();
+    if (!handle || !handle->isExposed() || !store || !updatesEnabled() || !takesCopy(store->paintDevice()))
+        return false;
+    const QRegion region = visibleRegion() & stepArea_;
+    if (region.isEmpty())
+        return true;
+    const QRegion onForm = region.translated(mapTo(form, QPoint()));
+    store->beginPaint(onForm);
+    QPaintEvent event(region);
+    QCoreApplication::sendEvent(this, &event);
+    store->endPaint();
+    store->flush(onForm, handle);
+    return true;
 }
 
 QRect TRxImageControl::ChangedArea(const QImage& from, const QImage& to)

@@ -85,6 +85,11 @@ private:
     // Puts `region` of `picture` straight into the window's off-screen
     // picture during a step's paint; false when that surface needs a painter.
     bool copyToBackingStore(const QRegion& region, const QImage& picture);
+    // A surface the step's pixels can be copied into as they are.
+    static bool takesCopy(QPaintDevice* device);
+    // Paints the step being made straight to the window's surface and sends
+    // it to the screen; false where the toolkit's repaint must do it.
+    bool paintStepOnSurface();
     // Fills `target` with the control's colour and paints the picture on it.
     void paintInto(TBitmap& target);
     void paletteStep();
