@@ -94,6 +94,7 @@ public:
 
 protected:
     void PaintFrame(TCanvas& canvas) override;
+    void PicturePainted(bool whole) override;
     void AdjustAutoSize() override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
@@ -116,13 +117,19 @@ private:
     int startFrame(int index) const;
     // Shows the frame a tick moved to by repainting only what changed.
     void paintStep();
-    // The control's picture at the frame shown, as its paint makes it:
-    // made once and kept while what lies beneath, the image, the size and
-    // the drawing options stay as they were.
-    QImage framePicture();
+    // What a step to frame `index` repaints and with which pixels, kept from
+    // the first time the step was made from the picture shown now.
+    struct TKeptStep {
+        int From = -1;
+        std::uint64_t Generation = 0;
+        QSize Size;
+        QRect Area;
+        QImage Pixels;
+    };
+    const TKeptStep* keptStep(int index) const;
+    // The picture shown is now that of frame `index`, as a step or a paint left it.
+    void noteShown(int index);
     void dropPictures();
-    // The area a step from the picture on screen to `picture` (of frame `index`) repaints.
-    QRect stepArea(int index, const QImage& picture);
 
     std::unique_ptr<TRxTimer> timer_;
     std::unique_ptr<TGIFImage> image_;
@@ -132,17 +139,13 @@ private:
     std::unique_ptr<TBitmap> cachedComposite_;
     int cachedIndex_ = -1;
     TColor cachedKeyColor_ = clNone;
-    // Pictures of the control by frame, and the area of each step between
-    // two of them (by their cache keys): used on the user-interface thread only.
-    struct TStepArea {
-        qint64 From = 0;
-        qint64 To = 0;
-        QRect Area;
-    };
-    std::vector<QImage> pictures_;
-    std::size_t pictureBytes_ = 0;
-    std::uint64_t picturesGeneration_ = 0;
-    std::vector<TStepArea> stepAreas_;
+    // The steps kept, by the frame they go to, and the frame whose picture
+    // is shown (-1: unknown), with the background's generation it was made
+    // with: used on the user-interface thread only.
+    std::vector<TKeptStep> steps_;
+    std::size_t stepBytes_ = 0;
+    int shownIndex_ = -1;
+    std::uint64_t shownGeneration_ = 0;
     // Read by the paint while the timer's thread steps it (AsyncDrawing).
     std::atomic<int> frameIndex_{0};
     std::atomic<bool> shown_{false};

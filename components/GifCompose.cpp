@@ -22,8 +22,8 @@ private:
     TCanvas& canvas_;
 };
 
-// The pictures kept by frame are a cache: a long or large animation keeps
-// what fits and makes the others anew at each step.
+// The steps kept are a cache: a long or large animation keeps what fits and
+// makes the others anew at each step.
 constexpr std::size_t MaxPictureBytes = std::size_t(32) << 20;
 
 } // namespace
@@ -163,47 +163,21 @@ void TRxGIFAnimator::PaintFrame(TCanvas& canvas)
 
 void TRxGIFAnimator::dropPictures()
 {
-    pictures_.clear();
-    pictureBytes_ = 0;
-    stepAreas_.clear();
+    steps_.clear();
+    stepBytes_ = 0;
+    shownIndex_ = -1;
 }
 
-QImage TRxGIFAnimator::framePicture()
+const TRxGIFAnimator::TKeptStep* TRxGIFAnimator::keptStep(int index) const
 {
-    const int index = frameIndex_;
-    if (picturesGeneration_ != BackgroundGeneration())
-        dropPictures();
-    if (size_t(index) < pictures_.size() && !pictures_[size_t(index)].isNull()) {
-        if (pictures_[size_t(index)].size() == size())
-            return pictures_[size_t(index)];
-        dropPictures(); // made before the control was resized
-    }
-    QImage picture = RenderPicture();
-    // The render may have found a new background: what was kept shows the old one.
-    if (picturesGeneration_ != BackgroundGeneration()) {
-        dropPictures();
-        picturesGeneration_ = BackgroundGeneration();
-    }
-    const std::size_t bytes = std::size_t(picture.sizeInBytes());
-    if (index >= 0 && index < image_->Count() && pictureBytes_ + bytes <= MaxPictureBytes) {
-        pictures_.resize(size_t(image_->Count()));
-        pictures_[size_t(index)] = picture;
-        pictureBytes_ += bytes;
-    }
-    return picture;
-}
-
-QRect TRxGIFAnimator::stepArea(int index, const QImage& picture)
-{
-    const QImage& shown = ShownPicture();
-    if (index < 0 || index >= image_->Count())
-        return ChangedArea(shown, picture);
-    if (size_t(index) >= stepAreas_.size())
-        stepAreas_.resize(size_t(image_->Count()));
-    TStepArea& step = stepAreas_[size_t(index)];
-    if (step.From != shown.cacheKey() || step.To != picture.cacheKey())
-        step = {shown.cacheKey(), picture.cacheKey(), ChangedArea(shown, picture)};
-    return step.Area;
+    // Valid while the picture shown is that of the frame the step starts
+    // from, made over the background of now, at the control's size of now.
+    if (shownIndex_ < 0 || shownGeneration_ != BackgroundGeneration() || size_t(index) >= steps_.size())
+        return nullptr;
+    const TKeptStep& step = steps_[size_t(index)];
+    if (step.From != shownIndex_ || step.Generation != BackgroundGeneration() || step.Size != size())
+        return nullptr;
+    return &step;
 }
 
 void TRxGIFAnimator::paintStep()
@@ -213,15 +187,59 @@ void TRxGIFAnimator::paintStep()
         PaintNow();
         return;
     }
+    const int index = frameIndex_;
+    if (const TKeptStep* step = keptStep(index)) {
+        PaintStep(step->Area, step->Pixels);
+        noteShown(index);
+        return;
+    }
+    // The first time from this picture: the whole picture of the frame is
+    // made, and what differs from the picture shown is kept for the next time.
+    const std::uint64_t generation = BackgroundGeneration();
     QImage picture;
     try {
-        picture = framePicture();
+        picture = RenderPicture();
     } catch (...) {
         // Painted whole, the failure is reported as a paint's failures are.
         PaintNow();
         return;
     }
-    PaintStep(stepArea(frameIndex_, picture), picture);
+    const QImage& shown = ShownPicture();
+    const QRect area = picture.size() == shown.size() ? ChangedArea(shown, picture) : picture.rect();
+    const QImage pixels = picture.copy(area);
+    const bool sameBackground = generation == BackgroundGeneration() && shownGeneration_ == generation;
+    if (sameBackground && shownIndex_ >= 0 && index < image_->Count()) {
+        const std::size_t bytes = std::size_t(pixels.sizeInBytes());
+        if (size_t(index) >= steps_.size())
+            steps_.resize(size_t(image_->Count()));
+        TKeptStep& step = steps_[size_t(index)];
+        stepBytes_ -= std::size_t(step.Pixels.sizeInBytes());
+        if (stepBytes_ + bytes <= MaxPictureBytes) {
+            step = {shownIndex_, generation, size(), area, pixels};
+            stepBytes_ += bytes;
+        } else {
+            step = {};
+        }
+    }
+    PaintStep(area, pixels);
+    noteShown(index);
+}
+
+void TRxGIFAnimator::noteShown(int index)
+{
+    // A step to a picture of another size painted the control whole.
+    if (ShownPicture().size() != size())
+        return;
+    shownIndex_ = index;
+    shownGeneration_ = BackgroundGeneration();
+}
+
+void TRxGIFAnimator::PicturePainted(bool whole)
+{
+    // Whole, the paint shows the current frame over the background of now,
+    // as a step to it would.
+    shownIndex_ = whole ? int(frameIndex_) : -1;
+    shownGeneration_ = BackgroundGeneration();
 }
 
 } // namespace quellora

@@ -173,27 +173,28 @@ void TRxImageControl::paintEvent(QPaintEvent* event)
     TCanvas& canvas = Canvas();
     canvas.Lock();
     if (stepping_ && stepArea_.contains(area)) {
-        buffer_.SetImage(stepPicture_);
-        shown_ = buffer_.Image();
-        if (copyToBackingStore(event->region(), shown_)) {
-            canvas.Unlock();
-            return;
+        // The step has already put its pixels into the picture shown.
+        if (!copyToBackingStore(event->region(), shown_)) {
+            QPainter painter(this);
+            painter.setCompositionMode(QPainter::CompositionMode_Source);
+            painter.drawImage(area.topLeft(), shown_, area);
         }
     } else {
         // Anything but a frame step may come from a change beneath the control.
         backgroundStale_ = true;
         buffered_ = true;
+        bool whole = false;
         try {
             paintInto(buffer_);
+            whole = true;
         } catch (const std::exception& e) {
             reportPaintFailure(e.what());
         } catch (...) {
             reportPaintFailure("Unknown exception");
         }
         buffered_ = false;
-    }
-    shown_ = buffer_.Image();
-    {
+        shown_ = buffer_.Image();
+        PicturePainted(whole);
         QPainter painter(this);
         painter.setCompositionMode(QPainter::CompositionMode_Source);
         painter.drawImage(area.topLeft(), shown_, area);
@@ -259,23 +260,26 @@ QImage TRxImageControl::RenderPicture()
     return picture.Image();
 }
 
-void TRxImageControl::PaintStep(const QRect& area, const QImage& picture)
+void TRxImageControl::PaintStep(const QRect& area, const QImage& pixels)
 {
     // Until the control has been painted whole, the screen holds nothing to step from.
-    if (shown_.isNull() || picture.size() != size()) {
+    if (shown_.isNull() || shown_.size() != size() || shown_.format() != QImage::Format_RGB32) {
         PaintNow();
         return;
     }
-    shown_ = picture;
     stepArea_ = area & rect();
-    if (stepArea_.isEmpty())
+    if (stepArea_.isEmpty() || pixels.size() != area.size() || pixels.format() != QImage::Format_RGB32)
         return;
-    stepPicture_ = picture;
+    // The picture shown takes the step's pixels first: the paint copies them from it.
+    const QPoint from = stepArea_.topLeft() - area.topLeft();
+    const size_t bytes = size_t(stepArea_.width()) * sizeof(QRgb);
+    for (int y = 0; y < stepArea_.height(); ++y)
+        std::memcpy(shown_.scanLine(stepArea_.top() + y) + stepArea_.left() * sizeof(QRgb),
+                    pixels.constScanLine(from.y() + y) + from.x() * sizeof(QRgb), bytes);
     stepping_ = true;
     if (!paintStepOnSurface())
         repaint(stepArea_);
     stepping_ = false;
-    stepPicture_ = QImage();
 }
 
 // The step's paint goes straight to the window's surface, as a paint of the

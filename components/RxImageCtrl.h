@@ -65,10 +65,14 @@ protected:
     // The whole picture as a paint makes it, made off screen (PaintFrame's
     // errors go to the caller).
     QImage RenderPicture();
-    // Puts `picture` on screen by repainting only `area` of the control:
-    // the rest of it already shows the same pixels. Nothing beneath the
-    // control is painted for it.
-    void PaintStep(const QRect& area, const QImage& picture);
+    // Puts the next picture on screen by repainting only `area` of the
+    // control, whose new pixels `pixels` holds (an RGB32 image of the area's
+    // size): the rest of the control already shows the same pixels. Nothing
+    // beneath the control is painted for it.
+    void PaintStep(const QRect& area, const QImage& pixels);
+    // A paint other than a step has made the whole picture anew (`whole`),
+    // or failed part-way; ShownPicture() holds what it made.
+    virtual void PicturePainted(bool whole) {}
     // The smallest rectangle that holds every pixel in which two pictures
     // of the control differ; all of the control when their sizes differ.
     static QRect ChangedArea(const QImage& from, const QImage& to);
@@ -103,10 +107,9 @@ private:
     QImage background_;
     bool backgroundStale_ = true;
     std::uint64_t backgroundGeneration_ = 0;
-    // The step being painted: its area and the picture it shows.
+    // The step being painted, and its area.
     bool stepping_ = false;
     QRect stepArea_;
-    QImage stepPicture_;
     bool drawing_ = false;
     bool buffered_ = false;
     bool paintFailureReported_ = false;
