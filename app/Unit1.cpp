@@ -23,6 +23,8 @@
 #include "Unit5.h"
 
 #include <QIcon>
+#include <QImage>
+#include <QPixmap>
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
@@ -54,7 +56,9 @@ TForm1::TForm1() : TForm(nullptr, Qt::Window | Qt::FramelessWindowHint), ui(new 
     ui->Mp3LisT->SetItemHeight(14);
 
     // The program's icon names the window on the taskbar and in the tray.
-    setWindowIcon(QIcon(":/forms/quellora.xpm"));
+    // Read as the XPM it is: an icon made from a file name has every image
+    // plugin loaded to ask whether it knows the format.
+    setWindowIcon(QIcon(QPixmap::fromImage(QImage(":/forms/quellora.xpm", "XPM"))));
     TrayIcon = new TCoolTrayIcon(this);
     TrayIcon->SetIcon(windowIcon());
     TrayIcon->SetHint("Quellora");
