@@ -146,6 +146,9 @@ private:
     std::size_t stepBytes_ = 0;
     int shownIndex_ = -1;
     std::uint64_t shownGeneration_ = 0;
+    // The frame the last whole paint drew: the timer's thread may have moved
+    // on by the time the paint is over.
+    int paintedIndex_ = -1;
     // Read by the paint while the timer's thread steps it (AsyncDrawing).
     std::atomic<int> frameIndex_{0};
     std::atomic<bool> shown_{false};

@@ -141,12 +141,14 @@ TBitmap& TRxGIFAnimator::ComposeFrame(int index, TColor& key)
 void TRxGIFAnimator::PaintFrame(TCanvas& canvas)
 {
     std::lock_guard hold(cacheLock_);
+    paintedIndex_ = -1;
     if (image_->Transparent() || image_->Empty())
         PaintParentBackground(canvas.Bitmap());
     if (image_->Empty() || image_->LogicalWidth() == 0 || image_->LogicalHeight() == 0)
         return;
     TColor key = clNone;
-    TBitmap& composite = ComposeFrame(frameIndex_, key);
+    paintedIndex_ = frameIndex_;
+    TBitmap& composite = ComposeFrame(paintedIndex_, key);
     TCanvasHold locked(composite.Canvas());
     const int w = composite.Width();
     const int h = composite.Height();
@@ -238,7 +240,7 @@ void TRxGIFAnimator::PicturePainted(bool whole)
 {
     // Whole, the paint shows the current frame over the background of now,
     // as a step to it would.
-    shownIndex_ = whole ? int(frameIndex_) : -1;
+    shownIndex_ = whole ? paintedIndex_ : -1;
     shownGeneration_ = BackgroundGeneration();
 }
 
