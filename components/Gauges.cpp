@@ -325,8 +325,10 @@ void TGauge::paintText(TBitmap& image, const TRect& inner) const
     // White glyphs combined by exclusive or show the inverse of what lies beneath.
     canvas.Font.Color = clWhite;
     const TSize extent = Extent(inner);
-    const int x = (extent.cx - canvas.TextWidth(shown)) / 2;
-    const int y = (extent.cy - canvas.TextHeight(shown)) / 2;
+    // Measured once: laying the text out is most of the cost of a repaint.
+    const TSize textSize = canvas.TextExtent(shown);
+    const int x = (extent.cx - textSize.cx) / 2;
+    const int y = (extent.cy - textSize.cy) / 2;
     canvas.TextRect(inner, x, y, shown);
 
     const TRect all = Rect(0, 0, image.Width(), image.Height());
