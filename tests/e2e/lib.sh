@@ -209,6 +209,21 @@ e2e_mp3() {
     lame --quiet -b 64 "$@" - "$file"
 }
 
+# e2e_songs COUNT SECONDS: makes COUNT songs "song N.mp3" of SECONDS each, each
+# in a tone of its own, into the array `songs`, lists them in Default.qfl and
+# turns random play off, so that next and previous go in list order.
+e2e_songs() {
+  local i f
+  songs=()
+  for ((i = 0; i < $1; i++)); do
+    f="$E2E_DIR/song $i.mp3"
+    e2e_mp3 "$f" "$2" $((300 + 150 * i))
+    songs+=("$f")
+  done
+  e2e_list "$E2E_APP/Default.qfl" "${songs[@]}"
+  printf '[Other]\r\nPlayrandom=no\r\n' >"$E2E_APP/Config.ini"
+}
+
 # e2e_list FILE item...: writes a list file with CR LF line ends.
 e2e_list() {
   local file="$1"; shift

@@ -4,14 +4,7 @@
 source "$(dirname "$0")/lib.sh"
 e2e_setup "$1"
 
-songs=()
-for i in 0 1 2; do
-  f="$E2E_DIR/song $i.mp3"
-  e2e_mp3 "$f" 1 $((300 + 150 * i))
-  songs+=("$f")
-done
-e2e_list "$E2E_APP/Default.qfl" "${songs[@]}"
-printf '[Other]\r\nPlayrandom=no\r\n' >"$E2E_APP/Config.ini"
+e2e_songs 3 1
 
 e2e_start
 e2e_wait_main_window

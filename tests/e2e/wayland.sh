@@ -10,14 +10,7 @@ source "$(dirname "$0")/lib.sh"
 e2e_prepare "$1"
 PROBES="$E2E_BUILD/tests"
 
-songs=()
-for i in 0 1; do
-  f="$E2E_DIR/song $i.mp3"
-  e2e_mp3 "$f" 20 $((300 + 150 * i))
-  songs+=("$f")
-done
-e2e_list "$E2E_APP/Default.qfl" "${songs[@]}"
-printf '[Other]\r\nPlayrandom=no\r\n' >"$E2E_APP/Config.ini"
+e2e_songs 2 20
 
 # The skin's opaque pixels as a window of 511 x 514 has them (1 = opaque).
 convert "$E2E_APP/Skin/Bck.bmp" -fill white -opaque '#FF00FF' -fill black +opaque white \
