@@ -2,6 +2,7 @@
 // every text encoding the tags allow, and what damaged tags give.
 
 #include "Id3Tags.h"
+#include "ValidUtf8.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
@@ -71,30 +72,11 @@ std::string unsync(const std::string& data)
     return out;
 }
 
-bool validUtf8(const std::string& s)
-{
-    for (std::size_t i = 0; i < s.size();) {
-        const auto b = static_cast<unsigned char>(s[i]);
-        const std::size_t n = b < 0x80               ? 1
-                              : (b & 0xE0) == 0xC0 ? 2
-                              : (b & 0xF0) == 0xE0 ? 3
-                              : (b & 0xF8) == 0xF0 ? 4
-                                                   : 0;
-        if (n == 0 || i + n > s.size())
-            return false;
-        for (std::size_t k = 1; k < n; ++k)
-            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
-                return false;
-        i += n;
-    }
-    return true;
-}
-
 bool allValid(const TTrackTags& tags)
 {
-    bool ok = validUtf8(tags.Title) && validUtf8(tags.Album);
+    bool ok = ValidUtf8(tags.Title) && ValidUtf8(tags.Album);
     for (const std::string& artist : tags.Artists)
-        ok = ok && validUtf8(artist);
+        ok = ok && ValidUtf8(artist);
     return ok;
 }
 
