@@ -30,8 +30,6 @@ public:
     // Nothing plays.
     void Clear();
 
-    bool Active() const { return active_; }
-    const std::string& File() const { return file_; }
     QDBusObjectPath Id() const;
 
     // The metadata map: the id alone when idle; otherwise the id, the URL,
