@@ -106,12 +106,20 @@ void seedCopy(const std::string& from, const std::string& to)
         unlink(temp.c_str());
 }
 
+// The system's own software (a package, an install for all users) lies under
+// /usr or /opt, which programs never write to, not even when root runs them:
+// what they left there would outlive the package's removal.
+bool systemFolder(const std::string& dir)
+{
+    return dir.rfind("/usr/", 0) == 0 || dir.rfind("/opt/", 0) == 0;
+}
+
 } // namespace
 
 std::string ConfigDir()
 {
     const std::string exeDir = ExeDir();
-    if (access(exeDir.c_str(), W_OK) == 0)
+    if (!systemFolder(exeDir) && access(exeDir.c_str(), W_OK) == 0)
         return exeDir;
     const std::string dir = userConfigHome() + "/quellora/";
     makeDirectories(dir.substr(0, dir.size() - 1));

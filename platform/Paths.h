@@ -11,9 +11,10 @@ std::string ExeDir();
 void SetExeDirOverride(const std::string& dir);
 
 // The directory of Default.qfl and Config.ini, with its trailing "/": the
-// executable's directory while the program may write there; otherwise (an
-// install for all users) $XDG_CONFIG_HOME/quellora/ (~/.config/quellora/),
-// made on first use and started from the copies beside the executable.
+// executable's directory while the program may write there and it lies
+// outside /usr and /opt; otherwise (an install for all users, a package)
+// $XDG_CONFIG_HOME/quellora/ (~/.config/quellora/), made on first use and
+// started from the copies beside the executable.
 std::string ConfigDir();
 
 // True for an existing file that is not a directory.

@@ -243,4 +243,15 @@ TEST_F(Desktop, ReadOnlyProgramFolderKeepsListAndSettingsInTheUsersConfigFolder)
     chmod(exeDir.path().c_str(), 0755);
     EXPECT_EQ(result, config + "/quellora/\n/seed.mp3\r\n[Other]\r\nPlayrandom=no\r\n/mine.mp3\r\n\n" + home.path() +
                           "/.config/quellora/");
+    // A program under /usr belongs to the system: its folder is not written
+    // even by a user who could (root), or a removed package would leave files.
+    SetExeDirOverride("/usr/lib/");
+    const std::string systemConfig = home.file("system");
+    const char* before = std::getenv("XDG_CONFIG_HOME");
+    const std::string saved = before ? before : "";
+    setenv("XDG_CONFIG_HOME", systemConfig.c_str(), 1);
+    const std::string systemResult = ConfigDir();
+    before ? setenv("XDG_CONFIG_HOME", saved.c_str(), 1) : unsetenv("XDG_CONFIG_HOME");
+    SetExeDirOverride(exeDir.path());
+    EXPECT_EQ(systemResult, systemConfig + "/quellora/");
 }
