@@ -27,7 +27,7 @@ public:
     bool CanRaise() const { return true; }
     bool HasTrackList() const { return false; }
     QString Identity() const { return QStringLiteral("Quellora"); }
-    QString DesktopEntry() const { return QStringLiteral("quellora"); }
+    QString DesktopEntry() const { return QStringLiteral(QUELLORA_APP_ID); }
     QStringList SupportedUriSchemes() const { return {QStringLiteral("file")}; }
     QStringList SupportedMimeTypes() const { return {QStringLiteral("audio/mpeg")}; }
 

@@ -37,8 +37,8 @@ int main(int argc, char** argv)
     if (!sharedMemoryChosen)
         unsetenv("QT_XCB_NO_MITSHM");
     QApplication::setQuitOnLastWindowClosed(false);
-    // Desktops match the windows to quellora.desktop and its icon.
-    QGuiApplication::setDesktopFileName("quellora");
+    // Desktops match the windows to the desktop entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral(QUELLORA_APP_ID));
     Application().Initialize();
     for (int i = 1; i < argc; ++i)
         Application().Params.emplace_back(argv[i]);

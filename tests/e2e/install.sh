@@ -10,20 +10,21 @@ build="$1"
 e2e_setup "$build"
 # An unprivileged user must reach everything below.
 chmod 755 "$E2E_DIR"
+install_from="$(e2e_install_source)"
 
 music="$E2E_DIR/music"
 mkdir -p "$music"
 e2e_mp3 "$music/tune.mp3" 30
 
 prefix="$E2E_DIR/prefix"
-cmake --install "$build" --prefix "$prefix" >"$E2E_DIR/install.log" 2>&1 || e2e_fail "install failed: $(cat "$E2E_DIR/install.log")"
+cmake --install "$install_from" --prefix "$prefix" >"$E2E_DIR/install.log" 2>&1 || e2e_fail "install failed: $(cat "$E2E_DIR/install.log")"
 program="$prefix/lib/quellora"
 [[ -x "$program/quellora" && -f "$program/Skin/Bck.bmp" && -f "$program/Skin/GifUp.gif" ]] ||
   e2e_fail "the program folder is incomplete: $(ls -R "$program")"
 [[ -L "$prefix/bin/quellora" && "$(readlink -f "$prefix/bin/quellora")" == "$(readlink -f "$program/quellora")" ]] ||
   e2e_fail "bin/quellora is not a link to the player"
 
-entry="$prefix/share/applications/quellora.desktop"
+entry="$prefix/share/applications/org.example.quellora.desktop"
 desktop-file-validate "$entry" || e2e_fail "desktop-file-validate refused the entry"
 for line in "Exec=$prefix/bin/quellora %F" "Icon=quellora" "MimeType=audio/mpeg;" "Categories=AudioVideo;Audio;Player;"; do
   grep -qxF "$line" "$entry" || e2e_fail "the entry lacks '$line'"
@@ -42,11 +43,7 @@ E2E_PID=$!
 E2E_PIDS+=("$E2E_PID")
 e2e_wait_main_window
 [[ -z "$(e2e_find_window '^Error$')" ]] || e2e_fail "the installed player reported an error"
-# The skin's body shows at the window's left edge, below the banner.
-read -r wx wy _ _ < <(e2e_geometry "$E2E_WIN")
-want="$(e2e_pixel "$program/Skin/Bck.bmp" 10 300)"
-e2e_wait 20 'e2e_screenshot "$E2E_DIR/shot.png"; [[ "$(e2e_pixel "$E2E_DIR/shot.png" $((wx + 10)) $((wy + 300)))" == "$want" ]]' ||
-  e2e_fail "the window does not show the skin"
+e2e_wait_skin "$program/Skin/Bck.bmp"
 e2e_wait 20 'e2e_open_files | grep -qxF "$music/tune.mp3"' || e2e_fail "the song given as an argument does not play"
 e2e_list "$E2E_DIR/expected.qfl" "/earlier.mp3" "$music/tune.mp3"
 e2e_wait 20 'cmp -s "$E2E_DIR/expected.qfl" "$program/Default.qfl"' ||
@@ -56,22 +53,16 @@ e2e_wait_exit
 
 # A read-only install, as a system-wide one is to its users.
 ro="$E2E_DIR/readonly"
-cmake --install "$build" --prefix "$ro" >"$E2E_DIR/install-ro.log" 2>&1 || e2e_fail "install failed"
+cmake --install "$install_from" --prefix "$ro" >"$E2E_DIR/install-ro.log" 2>&1 || e2e_fail "install failed"
 e2e_list "$ro/lib/quellora/Default.qfl" "/earlier.mp3"
 printf '[Other]\r\nPlayrandom=no\r\n' >"$ro/lib/quellora/Config.ini"
 chmod -R a-w "$ro"
 trap 'chmod -R u+w "$ro" 2>/dev/null; e2e_cleanup' EXIT
 before="$(cd "$ro" && ls -lR && sha256sum lib/quellora/Default.qfl lib/quellora/Config.ini)"
-home="$E2E_DIR/home"
-mkdir -p -m 700 "$home/runtime"
-as_user=()
-if [[ $(id -u) -eq 0 ]]; then
-  # Root writes anywhere: run the player as an ordinary user.
-  chown -R 65534:65534 "$home"
-  as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
-fi
+e2e_user_home
+home="$E2E_HOME"
 env HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_RUNTIME_DIR="$home/runtime" \
-  "${as_user[@]}" "$ro/bin/quellora" "$music/tune.mp3" >"$E2E_DIR/player-ro.log" 2>&1 &
+  "${E2E_AS_USER[@]}" "$ro/bin/quellora" "$music/tune.mp3" >"$E2E_DIR/player-ro.log" 2>&1 &
 E2E_PID=$!
 E2E_PIDS+=("$E2E_PID")
 e2e_wait_main_window

@@ -40,6 +40,22 @@ e2e_prepare() {
   unset QT_QPA_PLATFORM
 }
 
+# e2e_install_source: prints the folder to install the build from (cmake
+# --install, cpack): the build itself, or, when the tester may not write
+# there (another user's build), a folder whose install script keeps its
+# install_manifest.txt; the files still come from the build.
+e2e_install_source() {
+  if [[ -w "$E2E_BUILD" ]]; then
+    echo "$E2E_BUILD"
+    return
+  fi
+  local source="$E2E_DIR/install-source"
+  mkdir -p "$source"
+  sed "s|file(WRITE \"$E2E_BUILD/|file(WRITE \"$source/|" "$E2E_BUILD/cmake_install.cmake" >"$source/cmake_install.cmake"
+  grep -qF "file(WRITE \"$source/" "$source/cmake_install.cmake" || e2e_fail "the install script writes no manifest"
+  echo "$source"
+}
+
 # e2e_setup BUILD_DIR: e2e_prepare, then starts Xvfb (white root) and
 # openbox; exports DISPLAY.
 e2e_setup() {
@@ -191,6 +207,30 @@ e2e_geometry() {
 }
 
 e2e_screenshot() { import -window root "$1"; }
+
+# e2e_wait_skin BCK_BMP: waits until the main window $E2E_WIN shows the
+# skin's body at its left edge, below the banner.
+e2e_wait_skin() {
+  local wx wy want
+  read -r wx wy _ _ < <(e2e_geometry "$E2E_WIN")
+  want="$(e2e_pixel "$1" 10 300)"
+  e2e_wait 20 'e2e_screenshot "$E2E_DIR/shot.png"; [[ "$(e2e_pixel "$E2E_DIR/shot.png" $((wx + 10)) $((wy + 300)))" == "$want" ]]' ||
+    e2e_fail "the window does not show the skin"
+}
+
+# e2e_user_home: makes the home folder $E2E_HOME (with its runtime folder) of
+# an ordinary user and sets E2E_AS_USER, the prefix that runs a command as
+# that user: the caller, or nobody when root runs the test, as root writes
+# anywhere.
+e2e_user_home() {
+  E2E_HOME="$E2E_DIR/home"
+  mkdir -p -m 700 "$E2E_HOME/runtime"
+  E2E_AS_USER=()
+  if [[ $(id -u) -eq 0 ]]; then
+    chown -R 65534:65534 "$E2E_HOME"
+    E2E_AS_USER=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+  fi
+}
 
 # e2e_pixel FILE X Y: prints "R,G,B".
 e2e_pixel() {

@@ -45,7 +45,7 @@ get_root() {
   mpris org.freedesktop.DBus.Properties.Get string:org.mpris.MediaPlayer2 string:"$1" | tr -s ' \t\n' ' ' |
     sed 's/^ //; s/ $//'
 }
-[[ "$(get_root Identity)" == "variant Quellora" && "$(get_root DesktopEntry)" == "variant quellora" ]] ||
+[[ "$(get_root Identity)" == "variant Quellora" && "$(get_root DesktopEntry)" == "variant org.example.quellora" ]] ||
   e2e_fail "identity: $(get_root Identity) $(get_root DesktopEntry)"
 [[ "$(get_root SupportedUriSchemes)" == "variant array [ file ]" &&
   "$(get_root SupportedMimeTypes)" == "variant array [ audio/mpeg ]" ]] ||
