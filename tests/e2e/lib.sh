@@ -218,6 +218,16 @@ e2e_wait_skin() {
     e2e_fail "the window does not show the skin"
 }
 
+# e2e_wait_song_with_skin BCK_BMP SONG: waits until the started player's
+# main window shows the skin, with no error box, and SONG plays.
+e2e_wait_song_with_skin() {
+  local song="$2"
+  e2e_wait_main_window
+  [[ -z "$(e2e_find_window '^Error$')" ]] || e2e_fail "the player reported an error"
+  e2e_wait_skin "$1"
+  e2e_wait 20 'e2e_open_files | grep -qxF "$song"' || e2e_fail "the player does not play $song"
+}
+
 # e2e_user_home: makes the home folder $E2E_HOME (with its runtime folder) of
 # an ordinary user and sets E2E_AS_USER, the prefix that runs a command as
 # that user: the caller, or nobody when root runs the test, as root writes

@@ -89,10 +89,7 @@ env -u XDG_CONFIG_HOME HOME="$E2E_HOME" XDG_RUNTIME_DIR="$E2E_HOME/runtime" \
   "${E2E_AS_USER[@]}" "$root/usr/bin/quellora" "$music/tune.mp3" >"$E2E_DIR/player.log" 2>&1 &
 E2E_PID=$!
 E2E_PIDS+=("$E2E_PID")
-e2e_wait_main_window
-[[ -z "$(e2e_find_window '^Error$')" ]] || e2e_fail "the packaged player reported an error"
-e2e_wait_skin "$root/usr/lib/quellora/Skin/Bck.bmp"
-e2e_wait 20 'e2e_open_files | grep -qxF "$music/tune.mp3"' || e2e_fail "the packaged player does not play the song"
+e2e_wait_song_with_skin "$root/usr/lib/quellora/Skin/Bck.bmp" "$music/tune.mp3"
 e2e_list "$E2E_DIR/expected.qfl" "$music/tune.mp3"
 list="$E2E_HOME/.config/quellora/Default.qfl"
 e2e_wait 20 'cmp -s "$E2E_DIR/expected.qfl" "$list"' || e2e_fail "$list holds: $(cat -A "$list" 2>&1)"
