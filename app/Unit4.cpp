@@ -8,8 +8,6 @@ namespace quellora {
 
 namespace {
 
-constexpr int VkShift = 16;
-
 struct TNamedKey {
     int code;
     const char* name;

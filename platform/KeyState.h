@@ -13,6 +13,8 @@ namespace quellora {
 // Virtual-key codes run from 1 to 254.
 constexpr int KeyCodeCount = 256;
 
+constexpr int VkShift = 16;
+
 // State word bits.
 constexpr std::uint16_t KeyDownBit = 0x8000;
 constexpr std::uint16_t KeyPressedBit = 0x0001;

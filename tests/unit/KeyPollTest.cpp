@@ -1,11 +1,13 @@
 // The key poll's names and scan order on a scripted key state.
 
 #include "ScriptedKeySource.h"
+#include "ShortcutTrigger.h"
 #include "Unit4.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <sstream>
 #include <vector>
 
 using namespace quellora;
@@ -179,4 +181,50 @@ TEST_F(KeyPoll, ShiftDownWhileHeldOrPressedSinceLastQuery)
     keys.Drain();
     EXPECT_TRUE(ShiftDown());
     EXPECT_TRUE(ShiftDown());
+}
+
+// In a Wayland session the desktop's portal is asked for each settings key
+// by a trigger of the shortcuts syntax, and a fired shortcut stands for the
+// press of its key: the poll reads the name back from it.
+TEST_F(KeyPoll, SettingsNamesAsShortcutTriggers)
+{
+    std::istringstream names("Insert Delete Home End Ctrl Alt Tab 0 1 2 3 4 5 6 7 8 9 A B C D E F G H I J K L M N O P "
+                             "R S T V W X Y Z / * - + F1 F2 F3 F4 F5 F6 F7 F8 F9 F10 F11 F12");
+    // A modifier alone ("-") is no shortcut. The keypad's keys stand for
+    // the names it shares with the main keyboard, which keeps them for typing.
+    std::istringstream triggers("Insert Delete Home End - - Tab KP_0 KP_1 KP_2 KP_3 KP_4 KP_5 KP_6 KP_7 KP_8 KP_9 "
+                                "a b c d e f g h i j k l m n o p r s t v w x y z KP_Divide KP_Multiply "
+                                "KP_Subtract KP_Add F1 F2 F3 F4 F5 F6 F7 F8 F9 F10 F11 F12");
+    int count = 0;
+    for (std::string name, trigger; names >> name && triggers >> trigger; ++count) {
+        const std::optional<TKeyStroke> stroke = KeyStrokeOf(name);
+        if (trigger == "-") {
+            EXPECT_FALSE(stroke) << name;
+            continue;
+        }
+        ASSERT_TRUE(stroke) << name;
+        EXPECT_EQ(stroke->trigger, trigger);
+        EXPECT_FALSE(stroke->shift) << name;
+        EXPECT_EQ(nameOf(stroke->code), name) << trigger;
+    }
+    EXPECT_EQ(count, 57);
+}
+
+TEST_F(KeyPoll, PollNamesOutsideTheSettingsAsShortcutTriggers)
+{
+    const std::pair<std::string, std::string> triggers[] = {
+        {"%", "SHIFT+5"},    {")", "SHIFT+0"},       {":", "SHIFT+semicolon"}, {"\"", "SHIFT+apostrophe"},
+        {"_", "SHIFT+minus"}, {"=", "equal"},        {"`", "grave"},           {".", "KP_Decimal"},
+        {"\r\n", "Return"}, {" ", "space"},          {"ESC", "Escape"},        {"<Back>", "BackSpace"},
+        {"Q", "q"},          {"F24", "F24"},         {"Pause", "Pause"},       {"Up", "Up"},
+    };
+    for (const auto& [name, trigger] : triggers) {
+        const std::optional<TKeyStroke> stroke = KeyStrokeOf(name);
+        ASSERT_TRUE(stroke) << name;
+        EXPECT_EQ(stroke->trigger, trigger);
+        EXPECT_EQ(nameOf(stroke->code, stroke->shift), name) << trigger;
+    }
+    // No key, a modifier or a lock by itself, or a name the poll never gives.
+    for (const char* name : {"none", "", "CTRL", "Shift", "<Num>", "<C>", "<S>", "<Print>", "F0", "F25", "F1x", "a", "AB"})
+        EXPECT_FALSE(KeyStrokeOf(name)) << name;
 }
