@@ -10,6 +10,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QHideEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -22,6 +23,43 @@ TForm3* Form3 = nullptr;
 namespace {
 
 const char* const NoKey = "none";
+
+// Each action's box, the label that names it in the dialog, and the id the
+// desktop knows its shortcut by.
+struct TActionRow {
+    THotkeyAction action;
+    const char* id;
+    QComboBox* Ui::Form3::*box;
+    QLabel* Ui::Form3::*label;
+};
+
+constexpr TActionRow ActionRows[] = {
+    {THotkeyAction::Random, "random", &Ui::Form3::Random, &Ui::Form3::Label2},
+    {THotkeyAction::Next, "next", &Ui::Form3::Next, &Ui::Form3::Label3},
+    {THotkeyAction::Last, "last", &Ui::Form3::Last, &Ui::Form3::Label4},
+    {THotkeyAction::PauseResume, "pause-resume", &Ui::Form3::PauseResume, &Ui::Form3::Label5},
+    {THotkeyAction::Stop, "stop", &Ui::Form3::Stop, &Ui::Form3::Label6},
+    {THotkeyAction::ExiT, "exit", &Ui::Form3::ExiT, &Ui::Form3::Label7},
+    {THotkeyAction::VolumePlus, "volume-up", &Ui::Form3::VolumePlus, &Ui::Form3::Label8},
+    {THotkeyAction::VolumeMinus, "volume-down", &Ui::Form3::VolumeMinus, &Ui::Form3::Label9},
+};
+
+const TActionRow& rowOf(THotkeyAction action)
+{
+    for (const TActionRow& row : ActionRows)
+        if (row.action == action)
+            return row;
+    return ActionRows[0];
+}
+
+// The action in the dialog's words: "Play next mp3 :" says "Play next mp3".
+QString description(const Ui::Form3* ui, const TActionRow& row)
+{
+    QString text = (ui->*row.label)->text();
+    if (text.endsWith(QLatin1String(" :")))
+        text.chop(2);
+    return text;
+}
 
 std::string text(const QComboBox* box)
 {
@@ -44,6 +82,7 @@ TForm3::TForm3(QWidget* mainForm) : TDialogForm(mainForm), ui(new Ui::Form3)
 {
     ui->setupUi(this);
     ApplyDialogLook(this, width(), height());
+    noKeysNote_ = ui->HotkeyNote->text();
 
     ConnectHandler(ui->Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     ConnectHandler(ui->Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
@@ -57,22 +96,47 @@ TForm3::TForm3(QWidget* mainForm) : TDialogForm(mainForm), ui(new Ui::Form3)
 
 TForm3::~TForm3()
 {
+    if (grantsWatched_)
+        grantsWatched_->WatchGrants(nullptr);
     delete ui;
 }
 
 QComboBox* TForm3::box(THotkeyAction action) const
 {
-    switch (action) {
-    case THotkeyAction::Random: return ui->Random;
-    case THotkeyAction::Next: return ui->Next;
-    case THotkeyAction::Last: return ui->Last;
-    case THotkeyAction::PauseResume: return ui->PauseResume;
-    case THotkeyAction::Stop: return ui->Stop;
-    case THotkeyAction::ExiT: return ui->ExiT;
-    case THotkeyAction::VolumePlus: return ui->VolumePlus;
-    case THotkeyAction::VolumeMinus: return ui->VolumeMinus;
+    return ui->*rowOf(action).box;
+}
+
+std::vector<TActionKey> TForm3::ActionKeys() const
+{
+    std::vector<TActionKey> keys;
+    for (const TActionRow& row : ActionRows)
+        keys.push_back({row.id, description(ui, row).toStdString(), text(ui->*row.box)});
+    return keys;
+}
+
+void TForm3::showHotkeyNote()
+{
+    // Without keys to listen to (a Wayland session without XWayland and
+    // without the desktop's shortcuts) the keys are still chosen and kept,
+    // for the next session that has them. Where the desktop bound other
+    // keys than those chosen, it says which.
+    const TKeySource& keys = KeySource();
+    QString note;
+    if (!keys.Listening()) {
+        note = noKeysNote_;
+    } else if (const std::vector<TGrantedKey> others = keys.OtherGrants(); !others.empty()) {
+        QStringList parts;
+        for (const TActionRow& row : ActionRows)
+            for (const TGrantedKey& other : others)
+                if (other.id == row.id)
+                    parts << description(ui, row) + " = " +
+                                 (other.trigger.empty() ? QString(NoKey) : QString::fromStdString(other.trigger));
+        note = "Desktop keys: " + parts.join(", ");
     }
-    return ui->Random;
+    QLabel* label = ui->HotkeyNote;
+    label->setText(QFontMetrics(label->font()).elidedText(note, Qt::ElideRight, label->width()));
+    label->setToolTip(note == label->text() ? QString() : note);
+    label->setVisible(!note.isEmpty());
 }
 
 std::string TForm3::ActionKey(THotkeyAction action) const
@@ -92,9 +156,9 @@ std::string TForm3::ConfigPath()
 
 void TForm3::FormShow()
 {
-    // Without an X11 keyboard (a Wayland session without XWayland) the keys
-    // are still chosen and kept, for the next X11 session.
-    ui->HotkeyNote->setVisible(!KeySource().Listening());
+    grantsWatched_ = &KeySource();
+    grantsWatched_->WatchGrants([this] { showHotkeyNote(); });
+    showHotkeyNote();
 
     // Fresh copies of the master list every time, so "none" is never added twice.
     QStringList master;
@@ -169,6 +233,13 @@ void TForm3::FormKeyPress(char& key)
 void TForm3::hideEvent(QHideEvent* event)
 {
     TDialogForm::hideEvent(event);
+    if (grantsWatched_)
+        grantsWatched_->WatchGrants(nullptr);
+    grantsWatched_ = nullptr;
+    // Whatever hid the dialog (Ok, Cancel, Escape, the main window's show),
+    // its keys are the live ones: a desktop that binds keys binds these,
+    // and is asked again only when they change.
+    KeySource().SetActionKeys(ActionKeys());
     // The main window shows and hides the dialog in one go. A window manager
     // that takes the map request only after the withdrawal (weston's, for
     // XWayland) would map the window for good: a window that was never on

@@ -5,8 +5,12 @@
 // every show and written to on Ok.
 
 #include "Forms.h"
+#include "KeyState.h"
+
+#include <QString>
 
 #include <string>
+#include <vector>
 
 class QComboBox;
 
@@ -34,6 +38,8 @@ public:
     // The key name bound to `action` now: the box's text, "" when nothing is
     // selected, "none" when the action has no key. Unsaved choices count.
     std::string ActionKey(THotkeyAction action) const;
+    // All eight, with the ids and descriptions the desktop knows them by.
+    std::vector<TActionKey> ActionKeys() const;
     // Random play after the end of a track.
     bool PlayRandomChecked() const;
 
@@ -51,6 +57,12 @@ protected:
 
 private:
     QComboBox* box(THotkeyAction action) const;
+    // The note under the action boxes: no keys in this session, or the
+    // keys the desktop bound otherwise than chosen.
+    void showHotkeyNote();
+
+    QString noKeysNote_;
+    TKeySource* grantsWatched_ = nullptr;
 };
 
 extern TForm3* Form3;

@@ -1,5 +1,7 @@
 #include "KeyState.h"
 
+#include "PortalKeySource.h"
+#include "SessionPlatform.h"
 #include "XKeySource.h"
 
 #include <QGuiApplication>
@@ -61,10 +63,16 @@ TKeySource& KeySource()
         // Keys come from the display the windows are on. A program on
         // another platform (Wayland, or offscreen in the tests) takes none
         // from an X server, which could be another session's.
-        const bool notX = qobject_cast<QGuiApplication*>(QCoreApplication::instance()) &&
-                          QGuiApplication::platformName() != "xcb";
-        std::unique_ptr<TKeySource> x = notX ? nullptr : OpenXKeySource();
-        return x ? std::move(x) : std::unique_ptr<TKeySource>(new TNoKeySource);
+        const bool gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+        const QString platform = gui ? QGuiApplication::platformName() : QString();
+        std::unique_ptr<TKeySource> x = gui && platform != "xcb" ? nullptr : OpenXKeySource();
+        std::unique_ptr<TKeySource> keys = x ? std::move(x) : std::unique_ptr<TKeySource>(new TNoKeySource);
+        // In a Wayland session XWayland hears only the keys typed into X11
+        // windows, and a Wayland client none: the desktop's portal is asked
+        // for the keys, by a program on the screen (not the tests' offscreen).
+        if ((platform == "xcb" || platform.startsWith("wayland")) && InWaylandSession())
+            return OpenPortalKeySource(std::move(keys));
+        return keys;
     }();
     return *source;
 }

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace quellora {
 
@@ -36,6 +38,20 @@ private:
     std::array<bool, KeyCodeCount> pressed_{};
 };
 
+// One action's key as the settings bind it.
+struct TActionKey {
+    std::string id;          // "next", "volume-up", ...
+    std::string description; // in the settings dialog's words
+    std::string name;        // the key name, "none" or ""
+};
+
+// An action's key that the desktop bound otherwise than it was asked to:
+// the desktop's own words for the trigger, "" when it bound none.
+struct TGrantedKey {
+    std::string id;
+    std::string trigger;
+};
+
 class TKeySource {
 public:
     virtual ~TKeySource() = default;
@@ -50,6 +66,16 @@ public:
     virtual bool WatchInput(std::function<void()> /*onInput*/) { return false; }
     // False for the source that never reports a key (no X11 keyboard).
     virtual bool Listening() const { return true; }
+
+    // The actions' keys. A source that hears every key (X11) needs none; the
+    // desktop's portal is asked for each of them as a shortcut.
+    virtual void SetActionKeys(const std::vector<TActionKey>& /*keys*/) {}
+    // The keys the desktop bound otherwise than asked; none when it bound
+    // all as asked.
+    virtual std::vector<TGrantedKey> OtherGrants() const { return {}; }
+    // Has `onChange` run whenever OtherGrants may have changed; an empty
+    // function stops it.
+    virtual void WatchGrants(std::function<void()> /*onChange*/) {}
 };
 
 // The process's key source: the X server's keyboard when the program shows

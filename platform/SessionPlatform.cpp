@@ -44,12 +44,27 @@ std::string ChooseQtPlatform(const TSessionFacts& facts)
     return facts.xAnswers ? "xcb" : "wayland;xcb";
 }
 
-TSessionFacts CurrentSessionFacts()
+namespace {
+
+TSessionFacts environmentFacts()
 {
     TSessionFacts facts;
     facts.qtPlatform = env("QT_QPA_PLATFORM");
     facts.waylandDisplay = env("WAYLAND_DISPLAY");
     facts.sessionType = env("XDG_SESSION_TYPE");
+    return facts;
+}
+
+} // namespace
+
+bool InWaylandSession()
+{
+    return waylandSession(environmentFacts());
+}
+
+TSessionFacts CurrentSessionFacts()
+{
+    TSessionFacts facts = environmentFacts();
     if (facts.qtPlatform.empty() && waylandSession(facts))
         facts.xAnswers = xServerAnswers();
     return facts;

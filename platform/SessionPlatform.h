@@ -24,4 +24,8 @@ std::string ChooseQtPlatform(const TSessionFacts& facts);
 // The facts of this process. Connects to $DISPLAY only in a Wayland session.
 TSessionFacts CurrentSessionFacts();
 
+// The process runs in a Wayland session ($WAYLAND_DISPLAY or
+// $XDG_SESSION_TYPE say so), whether it shows itself through XWayland or not.
+bool InWaylandSession();
+
 } // namespace quellora

@@ -40,8 +40,17 @@ public:
         return latch_.Query(code);
     }
 
+    // As the desktop's portal: the keys it was asked for, what it bound
+    // otherwise, and who hears of a change.
+    void SetActionKeys(const std::vector<TActionKey>& keys) override { Asked.push_back(keys); }
+    std::vector<TGrantedKey> OtherGrants() const override { return Grants; }
+    void WatchGrants(std::function<void()> onChange) override { OnGrants = std::move(onChange); }
+
     std::vector<int> Queries;
     int Drains = 0;
+    std::vector<std::vector<TActionKey>> Asked;
+    std::vector<TGrantedKey> Grants;
+    std::function<void()> OnGrants;
 
 private:
     std::vector<int> pending_;

@@ -257,9 +257,38 @@ TEST_F(SettingsDialog, HotkeyNoteShowsOnlyWithoutAKeySource)
     TScriptedKeySource keys;
     SetKeySource(&keys);
     showAgain();
-    SetKeySource(nullptr);
     EXPECT_FALSE(note->isVisible());
     EXPECT_EQ(form->size(), QSize(324, 396));
+
+    // The desktop's portal bound other keys than chosen: the note says
+    // which, in the dialog's words, also when the answer comes while the
+    // dialog is open, and goes when all are as chosen.
+    keys.Grants = {{"volume-down", ""}, {"next", "Ctrl+Alt+F5"}};
+    ASSERT_TRUE(keys.OnGrants);
+    keys.OnGrants();
+    EXPECT_TRUE(note->isVisible());
+    const QString said = "Desktop keys: Play next mp3 = Ctrl+Alt+F5, Volume - = none";
+    EXPECT_EQ(note->toolTip().isEmpty() ? note->text() : note->toolTip(), said);
+    EXPECT_TRUE(said.startsWith(note->text().chopped(1))) << note->text().toStdString();
+    keys.Grants.clear();
+    keys.OnGrants();
+    EXPECT_FALSE(note->isVisible());
+
+    // Every hide hands the live keys over, each with the id and the words
+    // the desktop shows it by.
+    keys.Asked.clear();
+    combo("ExiT")->setCurrentText("F12");
+    click("Button3");
+    EXPECT_FALSE(keys.OnGrants) << "a hidden dialog hears of no change";
+    SetKeySource(nullptr);
+    ASSERT_EQ(keys.Asked.size(), 1u);
+    std::vector<std::string> asked;
+    for (const TActionKey& key : keys.Asked[0])
+        asked.push_back(key.id + "=" + key.name + "=" + key.description);
+    EXPECT_EQ(asked, (std::vector<std::string>{
+                         "random=/=Play random mp3", "next=F5=Play next mp3", "last=none=Play last mp3",
+                         "pause-resume=*=Pause/Resume", "stop=none=Stop mp3", "exit=F12=Application Exit",
+                         "volume-up=+=Volume +", "volume-down=-=Volume -"}));
 }
 
 // The main window shows and hides the dialog when it is shown, so the file's
