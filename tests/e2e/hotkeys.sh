@@ -52,17 +52,7 @@ status_row() {
   convert "$shot" -crop "480x14+$((202 + 16))+$((84 + 88))" +repage -format '%#' info:
 }
 
-# The main thread's context switches: each time it woke up.
-wakeups() { awk '/ctxt_switches/ { n += $2 } END { print n }' "/proc/$E2E_PID/task/$E2E_PID/status"; }
-# Quiet: the main thread slept through a whole second (a 10 ms timer wakes
-# it a hundred times).
-quiet() {
-  local before
-  before=$(wakeups)
-  sleep 1
-  (($(wakeups) - before < 5))
-}
-e2e_wait 3 quiet || e2e_fail "the idle player keeps waking up ($(wakeups) wake-ups so far)"
+e2e_wait 3 e2e_quiet || e2e_fail "the idle player keeps waking up ($(e2e_wakeups) wake-ups so far)"
 
 # Six random picks from ten items: the generator's fixed start.
 for n in 0 0 8 2 2 6; do press r "$n"; done
@@ -71,7 +61,7 @@ for n in 0 0 8 2 2 6; do press r "$n"; done
 playing=$(status_row)
 xdotool key p
 e2e_wait 10 '[[ "$(status_row)" != "$playing" ]]' || e2e_fail "the pause key did not change the status line"
-e2e_wait 3 quiet || e2e_fail "the paused player keeps ticking"
+e2e_wait 3 e2e_quiet || e2e_fail "the paused player keeps ticking"
 xdotool key p
 e2e_wait 10 '[[ "$(status_row)" == "$playing" ]]' || e2e_fail "the pause key did not resume"
 [[ -z "$(open_items)" ]] && e2e_open_files | grep -qx "$music/item6.mp3 (deleted)" ||

@@ -197,6 +197,17 @@ e2e_find_window() {
 
 e2e_alive() { kill -0 "$E2E_PID" 2>/dev/null; }
 
+# The player's context switches, all threads: each time one of them woke up.
+e2e_wakeups() { cat /proc/"$E2E_PID"/task/*/status | awk '/^voluntary_ctxt_switches/ { n += $2 } END { print n }'; }
+# Quiet: the player slept through a whole second (a 10 ms timer wakes it a
+# hundred times).
+e2e_quiet() {
+  local before
+  before=$(e2e_wakeups)
+  sleep 1
+  (($(e2e_wakeups) - before < 5))
+}
+
 e2e_wait_exit() {
   e2e_wait "${1:-20}" '! e2e_alive' || e2e_fail "the player did not end"
 }
