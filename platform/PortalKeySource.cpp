@@ -89,12 +89,14 @@ std::vector<TGrantedKey> TPortalKeySource::OtherGrants() const
     std::vector<TGrantedKey> others;
     if (!portal_ || !active_)
         return others;
-    for (const TPortalShortcut& asked : portal_->Bound()) {
-        const auto granted = portal_->Granted().find(asked.id);
-        if (granted == portal_->Granted().end())
-            others.push_back({asked.id, ""});
-        else if (!sameText(granted->second, asked.trigger))
-            others.push_back({asked.id, granted->second});
+    if (const std::map<std::string, std::string>* grants = portal_->Granted()) {
+        for (const TPortalShortcut& asked : portal_->Bound()) {
+            const auto granted = grants->find(asked.id);
+            if (granted == grants->end())
+                others.push_back({asked.id, ""});
+            else if (!sameText(granted->second, asked.trigger))
+                others.push_back({asked.id, granted->second});
+        }
     }
     // A key no shortcut can be (a modifier alone) gets none either.
     for (const std::string& id : unbindable_)

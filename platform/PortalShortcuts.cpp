@@ -154,8 +154,11 @@ void TPortalShortcuts::responded(const QDBusMessage& message)
         if (granted) {
             bound_ = sent_;
             // The answer names the shortcuts bound; a desktop that leaves
-            // them out is asked for the list.
+            // them out has bound them all the same, and is asked for the list.
             if (!results.contains(QStringLiteral("shortcuts"))) {
+                grantsKnown_ = false;
+                if (OnBound)
+                    OnBound();
                 request(TStep::Listing, QStringLiteral("ListShortcuts"), {QVariant::fromValue(QDBusObjectPath(session_))});
                 return;
             }
@@ -211,6 +214,7 @@ void TPortalShortcuts::bindIfWanted()
 void TPortalShortcuts::takeShortcuts(const QVariant& shortcuts)
 {
     granted_.clear();
+    grantsKnown_ = true;
     const QList<TDBusShortcut> list = qdbus_cast<QList<TDBusShortcut>>(shortcuts);
     for (const TDBusShortcut& shortcut : list)
         granted_[shortcut.id.toStdString()] =

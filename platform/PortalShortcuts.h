@@ -38,9 +38,9 @@ public:
     void Bind(std::vector<TPortalShortcut> shortcuts);
     // What the desktop's latest answer bound: the shortcuts asked for, and
     // its own description of the trigger of each, by id (an id it left out
-    // is not bound).
+    // is not bound); nullptr while it has not said.
     const std::vector<TPortalShortcut>& Bound() const { return bound_; }
-    const std::map<std::string, std::string>& Granted() const { return granted_; }
+    const std::map<std::string, std::string>* Granted() const { return grantsKnown_ ? &granted_ : nullptr; }
 
     // The desktop has bound the shortcuts, or changed their triggers.
     std::function<void()> OnBound;
@@ -77,6 +77,7 @@ private:
     std::vector<TPortalShortcut> sent_;
     std::vector<TPortalShortcut> bound_;
     std::map<std::string, std::string> granted_;
+    bool grantsKnown_ = false;
 };
 
 } // namespace quellora

@@ -86,14 +86,17 @@ volume() {
     awk '{print $NF}'
 }
 
-# The width of the yellow of the settings dialog's note on the screen (1:
-# none); the compositor takes the picture, XWayland's windows and all.
-note_width() {
+# shot: the compositor's picture of the screen, XWayland's windows and all.
+shot() {
   rm -f "$E2E_DIR"/wayland-screenshot-*.png
-  (cd "$E2E_DIR" && weston-screenshooter) || return 1
-  convert "$E2E_DIR"/wayland-screenshot-*.png -alpha off -fuzz 4% -fill black +opaque '#FFFF00' -trim -format '%w' info: \
-    2>/dev/null
+  (cd "$E2E_DIR" && weston-screenshooter) && mv "$E2E_DIR"/wayland-screenshot-*.png "$E2E_DIR/shot.png"
 }
+# The width the colour spans in the last shot (1: nowhere). The dialog's
+# note is yellow, its headings lime.
+spans() {
+  convert "$E2E_DIR/shot.png" -alpha off -fuzz 4% -fill black +opaque "$1" -trim -format '%w' info: 2>/dev/null
+}
+note_width() { shot && spans '#FFFF00'; }
 # Config (at 224 + 30, 472 + 12 in the main window) opens the dialog: an
 # X window of its own, or a second Wayland window of the player.
 settings_shown() {
@@ -119,10 +122,14 @@ shortcuts_drive() {
 
 # 1. A Wayland client, the desktop binding every key as asked.
 portal_start grant
-e2e_start_weston
+e2e_start_weston --debug
 e2e_start
 e2e_wait 30 'read -r X Y < <(e2e_wayland_main_window)' || e2e_fail "no Wayland window: $(cat "$E2E_DIR/player.log")"
 bound_is "$bound_as_configured" "Wayland"
+# All bound as asked: the dialog has no note.
+open_settings
+e2e_wait 10 'shot && (($(spans "#00FF00") > 100))' || e2e_fail "the dialog is not on the screen"
+(($(spans '#FFFF00') == 1)) || e2e_fail "the dialog has a note although the desktop bound every key as asked"
 # The idle player waits for the desktop's word without waking up.
 e2e_wait 5 e2e_quiet || e2e_fail "the idle player keeps waking up ($(e2e_wakeups) wake-ups so far)"
 shortcuts_drive "Wayland"

@@ -3,8 +3,9 @@ the end-to-end tests.
 
 It records every call in dbusmock's log and answers as the "mode" parameter
 says:
-  grant   binds every shortcut with the trigger it was asked for
-  other   binds every shortcut, with a trigger of the desktop's own choice
+  grant   binds every shortcut with the trigger it was asked for, and says so
+  other   binds every shortcut with a trigger of the desktop's own choice,
+          which only ListShortcuts tells
   silent  never answers CreateSession
 
 Activated(session, id) on the mock interface makes the portal announce that
@@ -33,22 +34,24 @@ def CreateSession(self, handle, session_handle, app_id, options, ok, error):
         ok(dbus.UInt32(0), dbus.Dictionary({}, signature='sv'))
 
 
-def granted(self, preferred):
-    if self.mode == 'other':
-        return 'Ctrl+Alt+' + preferred
-    return preferred
-
-
 @dbus.service.method(MAIN_IFACE, in_signature='ooa(sa{sv})sa{sv}', out_signature='ua{sv}')
 def BindShortcuts(self, handle, session_handle, shortcuts, parent_window, options):
     # One line the tests read: "bound id=trigger=description|..."
     self.log('bound ' + '|'.join(f"{shortcut_id}={info.get('preferred_trigger', '')}={info.get('description', '')}"
                                  for shortcut_id, info in shortcuts))
-    bound = dbus.Array([dbus.Struct((shortcut_id, dbus.Dictionary({
+    prefix = 'Ctrl+Alt+' if self.mode == 'other' else ''
+    self.bound = dbus.Array([dbus.Struct((shortcut_id, dbus.Dictionary({
         'description': info.get('description', ''),
-        'trigger_description': granted(self, info.get('preferred_trigger', '')),
+        'trigger_description': prefix + info.get('preferred_trigger', ''),
     }, signature='sv'))) for shortcut_id, info in shortcuts], signature='(sa{sv})')
-    return dbus.UInt32(0), dbus.Dictionary({'shortcuts': bound}, signature='sv')
+    if self.mode == 'other':
+        return dbus.UInt32(0), dbus.Dictionary({}, signature='sv')
+    return dbus.UInt32(0), dbus.Dictionary({'shortcuts': self.bound}, signature='sv')
+
+
+@dbus.service.method(MAIN_IFACE, in_signature='oo', out_signature='ua{sv}')
+def ListShortcuts(self, handle, session_handle):
+    return dbus.UInt32(0), dbus.Dictionary({'shortcuts': self.bound}, signature='sv')
 
 
 @dbus.service.method(MOCK_IFACE, in_signature='os', out_signature='')
