@@ -101,9 +101,10 @@ void TPortalShortcuts::request(TStep step, const QString& method, QVariantList a
     options.insert(QStringLiteral("handle_token"), token);
     args << options;
     auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(portalCall(ShortcutsInterface, method, args)), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, step] {
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, step, path = requestPath_] {
         watcher->deleteLater();
-        if (step_ != step)
+        // Answered already, and maybe the next request on its way.
+        if (step_ != step || requestPath_ != path)
             return;
         const QDBusPendingReply<QDBusObjectPath> reply = *watcher;
         if (reply.isError()) {
