@@ -80,7 +80,8 @@ public:
 
 // The process's key source: the X server's keyboard when the program shows
 // its windows through X11 and the display can be opened, otherwise a source
-// that never reports a key.
+// that never reports a key; in a Wayland session the desktop portal's
+// shortcuts take over from either once the desktop has bound them.
 TKeySource& KeySource();
 // Puts another source in place (tests); nullptr goes back to the default.
 void SetKeySource(TKeySource* source);

@@ -1,9 +1,9 @@
 #pragma once
 // Which of Qt's platform plugins the player asks for, decided before the
-// application object exists. The shaped window, its place on the screen and
-// the system-wide keys need X11, so in a Wayland session the player goes
-// through the session's X server (XWayland) whenever one answers, and runs
-// as a plain Wayland client only when none does.
+// application object exists. The shaped window and its place on the screen
+// need X11, so in a Wayland session the player goes through the session's X
+// server (XWayland) whenever one answers, and runs as a plain Wayland client
+// only when none does.
 
 #include <string>
 
