@@ -1,10 +1,16 @@
 #pragma once
 // A directory search in the manner of a find-first/find-next loop: the
-// entries of one directory whose names match a wildcard pattern, in the
-// order the file system returns them, each with its name and attribute word.
+// entries of one directory whose names match a wildcard pattern, each with
+// its name and attribute word, in the order of a case-insensitive file
+// system: by name, compared by upper-cased characters (readdir gives a hash
+// order, which would shuffle an album's tracks). Names are read as UTF-8; a
+// byte that is no part of a character sorts as a character of its own after
+// every real one, and names that still compare equal ("a.mp3", "A.mp3") fall
+// back to their bytes, so any set of names has one order.
 
-#include <dirent.h>
+#include <cstddef>
 #include <string>
+#include <vector>
 
 namespace quellora {
 
@@ -33,15 +39,16 @@ public:
 
     // `pattern` is a directory followed by a name mask ("/music/*.mp3"); a
     // pattern without "/" searches the current directory. False when the
-    // directory cannot be read or holds no matching entry.
+    // directory cannot be read or holds no matching entry. The directory is
+    // read whole here, as sorting needs every name.
     bool FindFirst(const std::string& pattern, TSearchRec& rec);
     // False when no further entry matches.
     bool FindNext(TSearchRec& rec);
     void FindClose();
 
 private:
-    DIR* dir_ = nullptr;
-    std::string mask_;
+    std::vector<TSearchRec> found_;
+    size_t next_ = 0;
 };
 
 } // namespace quellora
