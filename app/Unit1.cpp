@@ -161,13 +161,15 @@ std::string TForm1::SkinErrorMessage()
 void TForm1::FormCreate()
 {
     const std::string dir = ExeDir();
-    if (FileExists(dir + "Skin/Bck.bmp")) {
+    // A skin file that is no regular file counts as missing: a FIFO would
+    // hold the start in open() for ever, a device would be read without end.
+    if (RegularFileExists(dir + "Skin/Bck.bmp")) {
         loadSkin();
     } else {
         MessageDlgError(SkinErrorMessage());
         Application().Terminate();
     }
-    if (FileExists(ResolveNoCase(dir + "Skin/GifUp.gif"))) {
+    if (RegularFileExists(ResolveNoCase(dir + "Skin/GifUp.gif"))) {
         loadBanner(ResolveNoCase(dir + "Skin/GifUp.Gif"));
     } else {
         MessageDlgError(SkinErrorMessage());

@@ -134,6 +134,12 @@ bool FileExists(const std::string& path)
     return stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
+bool RegularFileExists(const std::string& path)
+{
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 bool DirectoryExists(const std::string& path)
 {
     struct stat st {};
@@ -174,8 +180,7 @@ bool isMpegAudioFrame(const unsigned char* b, size_t n)
 
 bool IsMp3File(const std::string& path)
 {
-    struct stat st {};
-    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+    if (!RegularFileExists(path))
         return false;
     if (endsWithNoCase(path, ".mp3"))
         return true;

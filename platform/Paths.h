@@ -19,6 +19,9 @@ std::string ConfigDir();
 
 // True for an existing file that is not a directory.
 bool FileExists(const std::string& path);
+// True for a regular file (links followed): what may be read whole without
+// waiting on a FIFO's writer or reading a device that never ends.
+bool RegularFileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
 
 // True for a regular file that holds MPEG audio: its name ends in ".mp3" in

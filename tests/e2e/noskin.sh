@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Without Skin/ the player shows the skin error and ends after "OK". So it
-# does when a list argument cannot be read as well: the list's error report
+# Without Skin/, or with skin files that are no regular files, the player
+# shows the skin error and ends after "OK". So it does when a list argument
+# cannot be read as well: the list's error report
 # follows the skin errors, and once all are confirmed the process ends.
 source "$(dirname "$0")/lib.sh"
 e2e_setup "$1"
@@ -39,6 +40,15 @@ confirm() {
 e2e_start
 confirm Error Error
 grep -q "Could not load skin" "$E2E_DIR/player.log" && e2e_fail "the message went to the log, not the box"
+
+# Skin files that are no regular files count as missing: a FIFO is never
+# opened (that would wait for a writer for ever), a device never read.
+mkdir "$E2E_APP/Skin"
+mkfifo "$E2E_APP/Skin/Bck.bmp"
+ln -s /dev/zero "$E2E_APP/Skin/GifUp.gif"
+e2e_start
+confirm Error Error
+rm -r "$E2E_APP/Skin"
 
 # A list argument that cannot be read: its report comes after the skin
 # errors, and the quit request those made still ends the program.
