@@ -1,5 +1,7 @@
 #include "Id3Tags.h"
 
+#include "Id3Text.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,9 +15,15 @@ namespace {
 
 constexpr std::size_t HeaderSize = 10;
 constexpr std::size_t V1Size = 128;
-// A tag with a large picture before its text frames is cut here; the text
-// frames of the usual tag lie well within it.
-constexpr std::size_t HeadReadLimit = 1 << 20;
+// What one file's ID3v2 tag may cost: the bytes read of it. Frames that are
+// not shown (pictures, lyrics, private data) are stepped over by their size
+// and never read, so a tag of any size costs at most this; text frames behind
+// more than this of other small frames go unread.
+constexpr std::size_t ReadBudget = 1 << 20;
+// A shown text frame is read this far; a longer value is cut.
+constexpr std::size_t TextFrameLimit = 64 << 10;
+// A file is read a window at a time, so that small frames cost no call each.
+constexpr std::size_t WindowSize = 64 << 10;
 
 std::uint8_t byteAt(std::string_view data, std::size_t at)
 {
@@ -43,143 +51,6 @@ bool syncSafe(std::string_view data, std::size_t at, std::uint32_t& value)
     return true;
 }
 
-void appendUtf8(std::string& out, std::uint32_t code)
-{
-    if (code < 0x80) {
-        out += char(code);
-    } else if (code < 0x800) {
-        out += char(0xC0 | (code >> 6));
-        out += char(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += char(0xE0 | (code >> 12));
-        out += char(0x80 | ((code >> 6) & 0x3F));
-        out += char(0x80 | (code & 0x3F));
-    } else {
-        out += char(0xF0 | (code >> 18));
-        out += char(0x80 | ((code >> 12) & 0x3F));
-        out += char(0x80 | ((code >> 6) & 0x3F));
-        out += char(0x80 | (code & 0x3F));
-    }
-}
-
-constexpr std::uint32_t Replacement = 0xFFFD;
-
-std::string fromLatin1(std::string_view text)
-{
-    std::string out;
-    for (char c : text)
-        appendUtf8(out, static_cast<std::uint8_t>(c));
-    return out;
-}
-
-// UTF-8 as it claims to be; what is not (overlong forms, surrogates, cut
-// sequences, stray bytes) becomes U+FFFD, so the result is always valid.
-std::string fromUtf8(std::string_view text)
-{
-    std::string out;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const std::uint8_t lead = byteAt(text, i);
-        std::size_t length = 0;
-        std::uint32_t code = 0;
-        std::uint32_t minimum = 0;
-        if (lead < 0x80) {
-            out += char(lead);
-            ++i;
-            continue;
-        }
-        if ((lead & 0xE0) == 0xC0) {
-            length = 2, code = lead & 0x1F, minimum = 0x80;
-        } else if ((lead & 0xF0) == 0xE0) {
-            length = 3, code = lead & 0x0F, minimum = 0x800;
-        } else if ((lead & 0xF8) == 0xF0) {
-            length = 4, code = lead & 0x07, minimum = 0x10000;
-        } else {
-            appendUtf8(out, Replacement);
-            ++i;
-            continue;
-        }
-        std::size_t n = 1;
-        for (; n < length && i + n < text.size() && (byteAt(text, i + n) & 0xC0) == 0x80; ++n)
-            code = (code << 6) | (byteAt(text, i + n) & 0x3F);
-        if (n < length || code < minimum || code > 0x10FFFF || (code >= 0xD800 && code < 0xE000)) {
-            appendUtf8(out, Replacement);
-            i += n;
-            continue;
-        }
-        out.append(text.substr(i, length));
-        i += length;
-    }
-    return out;
-}
-
-// UTF-16 in the given byte order, or in the order its byte-order mark says.
-std::string fromUtf16(std::string_view text, bool bigEndianOrder)
-{
-    std::size_t i = 0;
-    if (text.size() >= 2) {
-        const std::uint32_t mark = bigEndian(text, 0, 2);
-        if (mark == 0xFEFF || mark == 0xFFFE) {
-            bigEndianOrder = mark == 0xFEFF;
-            i = 2;
-        }
-    }
-    auto unit = [&](std::size_t at) -> std::uint32_t {
-        const std::uint32_t a = byteAt(text, at), b = byteAt(text, at + 1);
-        return bigEndianOrder ? (a << 8) | b : (b << 8) | a;
-    };
-    std::string out;
-    for (; i + 1 < text.size(); i += 2) {
-        const std::uint32_t u = unit(i);
-        if (u >= 0xD800 && u < 0xDC00 && i + 3 < text.size()) {
-            const std::uint32_t low = unit(i + 2);
-            if (low >= 0xDC00 && low < 0xE000) {
-                appendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
-                i += 2;
-                continue;
-            }
-        }
-        appendUtf8(out, (u >= 0xD800 && u < 0xE000) ? Replacement : u);
-    }
-    if (i < text.size())
-        appendUtf8(out, Replacement); // an odd byte left over
-    return out;
-}
-
-// The values of a text frame (encoding byte, then strings separated by
-// terminators), as UTF-8; empty values are left out.
-std::vector<std::string> textValues(std::string_view frame)
-{
-    std::vector<std::string> values;
-    if (frame.empty())
-        return values;
-    const std::uint8_t encoding = byteAt(frame, 0);
-    const std::string_view body = frame.substr(1);
-    const bool wide = encoding == 1 || encoding == 2;
-    if (encoding > 3)
-        return values;
-    std::size_t start = 0;
-    while (start < body.size()) {
-        std::size_t end = start;
-        if (wide) {
-            while (end + 1 < body.size() && (body[end] != 0 || body[end + 1] != 0))
-                end += 2;
-            if (end + 1 >= body.size())
-                end = body.size();
-        } else {
-            end = std::min(body.find('\0', start), body.size());
-        }
-        const std::string_view raw = body.substr(start, end - start);
-        std::string value = encoding == 0   ? fromLatin1(raw)
-                            : encoding == 3 ? fromUtf8(raw)
-                                            : fromUtf16(raw, encoding == 2);
-        if (!value.empty())
-            values.push_back(std::move(value));
-        start = end + (wide ? 2 : 1);
-    }
-    return values;
-}
-
 // Takes back the unsynchronisation scheme: every 0xFF 0x00 becomes 0xFF.
 std::string resynchronise(std::string_view data)
 {
@@ -192,6 +63,58 @@ std::string resynchronise(std::string_view data)
     }
     return out;
 }
+
+bool readAt(int fd, std::string& out, std::size_t count, off_t offset)
+{
+    out.resize(count);
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t n = pread(fd, out.data() + done, count - done, offset + off_t(done));
+        if (n < 0) {
+            out.clear();
+            return false;
+        }
+        if (n == 0)
+            break;
+        done += std::size_t(n);
+    }
+    out.resize(done);
+    return true;
+}
+
+// The bytes of a tag: held in memory, or read from a file a window at a time
+// within the read budget.
+class TTagBytes {
+public:
+    explicit TTagBytes(std::string_view memory) : data_(memory), size_(memory.size()) {}
+    TTagBytes(int fd, std::uint64_t fileSize) : fd_(fd), size_(fileSize) {}
+
+    // Up to `count` bytes at `offset`: fewer where the data end or the budget
+    // is spent. Valid until the next call.
+    std::string_view At(std::uint64_t offset, std::size_t count)
+    {
+        if (offset >= size_)
+            return {};
+        count = std::size_t(std::min<std::uint64_t>(count, size_ - offset));
+        if (fd_ >= 0 && (offset < windowAt_ || offset + count > windowAt_ + window_.size())) {
+            const std::size_t want = std::min({std::max(count, WindowSize), budget_, std::size_t(size_ - offset)});
+            readAt(fd_, window_, want, off_t(offset));
+            windowAt_ = offset;
+            budget_ -= window_.size();
+            data_ = window_;
+        }
+        const std::uint64_t skip = offset - (fd_ >= 0 ? windowAt_ : 0);
+        return skip >= data_.size() ? std::string_view() : data_.substr(std::size_t(skip), count);
+    }
+
+private:
+    std::string_view data_; // the memory, or the file's current window
+    int fd_ = -1;
+    std::uint64_t size_ = 0;
+    std::string window_;
+    std::uint64_t windowAt_ = 0;
+    std::size_t budget_ = ReadBudget;
+};
 
 enum class TField { None, Title, Artist, Album };
 
@@ -206,18 +129,32 @@ TField fieldOf(std::string_view id)
     return TField::None;
 }
 
+// The first frame that gives a field a value wins.
+bool taken(const TTrackTags& tags, TField field)
+{
+    switch (field) {
+    case TField::Title:
+        return !tags.Title.empty();
+    case TField::Artist:
+        return !tags.Artists.empty();
+    case TField::Album:
+        return !tags.Album.empty();
+    case TField::None:
+        break;
+    }
+    return true;
+}
+
 void take(TTrackTags& tags, TField field, std::string_view frame)
 {
-    if (field == TField::None)
-        return;
-    std::vector<std::string> values = textValues(frame);
+    std::vector<std::string> values = Id3TextValues(frame);
     if (values.empty())
         return;
-    if (field == TField::Title && tags.Title.empty())
+    if (field == TField::Title)
         tags.Title = std::move(values.front());
-    else if (field == TField::Album && tags.Album.empty())
+    else if (field == TField::Album)
         tags.Album = std::move(values.front());
-    else if (field == TField::Artist && tags.Artists.empty())
+    else
         tags.Artists = std::move(values);
 }
 
@@ -226,43 +163,47 @@ bool validFrameId(std::string_view id)
     return std::all_of(id.begin(), id.end(), [](char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); });
 }
 
-// The frames of an ID3v2 tag of `version` (2, 3 or 4), the header and any
-// extended header already taken off.
-void parseFrames(std::string_view frames, int version, bool allUnsynchronised, TTrackTags& tags)
+// The frames of an ID3v2 tag of `version` (2, 3 or 4) from `at` to the tag's
+// own end `end`, the header and any extended header already stepped over.
+void parseFrames(TTagBytes& bytes, std::uint64_t at, std::uint64_t end, int version, bool allUnsynchronised,
+                 TTrackTags& tags)
 {
     const std::size_t idSize = version == 2 ? 3 : 4;
     const std::size_t frameHeader = version == 2 ? 6 : 10;
-    std::size_t at = 0;
-    while (at + frameHeader <= frames.size()) {
-        const std::string_view id = frames.substr(at, idSize);
+    while (at + frameHeader <= end &&
+           !(taken(tags, TField::Title) && taken(tags, TField::Artist) && taken(tags, TField::Album))) {
+        const std::string_view header = bytes.At(at, frameHeader);
+        if (header.size() < frameHeader)
+            return; // the data end here
+        const std::string_view id = header.substr(0, idSize);
         if (!validFrameId(id))
             return; // padding, or damage: nothing after it can be trusted
         std::uint32_t size = 0;
         if (version == 2)
-            size = bigEndian(frames, at + 3, 3);
+            size = bigEndian(header, 3, 3);
         else if (version == 3)
-            size = bigEndian(frames, at + 4, 4);
-        else if (!syncSafe(frames, at + 4, size))
+            size = bigEndian(header, 4, 4);
+        else if (!syncSafe(header, 4, size))
             return;
-        const std::uint8_t format = version == 2 ? 0 : byteAt(frames, at + 9);
-        at += frameHeader;
-        if (size > frames.size() - at)
-            size = std::uint32_t(frames.size() - at); // cut short: read what is there
-        std::string_view data = frames.substr(at, size);
-        at += size;
-
+        // A frame that runs past the tag is damage too, and never text.
+        if (size > end - at - frameHeader)
+            return;
+        const std::uint8_t format = version == 2 ? 0 : byteAt(header, 9);
         const TField field = fieldOf(id);
-        if (field == TField::None)
-            continue;
+        const std::uint64_t dataAt = at + frameHeader;
+        at = dataAt + size;
+        if (field == TField::None || taken(tags, field))
+            continue; // stepped over unread
+        if ((version == 3 && (format & 0xC0)) || (version == 4 && (format & 0x0C)))
+            continue; // compressed or encrypted
+
+        // A file cut inside the frame gives what is there.
+        std::string_view data = bytes.At(dataAt, std::min<std::size_t>(size, TextFrameLimit));
         std::string unsynchronised;
         if (version == 3) {
-            if (format & 0xC0) // compressed or encrypted
-                continue;
             if (format & 0x20)
                 data.remove_prefix(std::min<std::size_t>(1, data.size()));
         } else if (version == 4) {
-            if (format & 0x0C) // compressed or encrypted
-                continue;
             if (format & 0x40)
                 data.remove_prefix(std::min<std::size_t>(1, data.size()));
             if (format & 0x01)
@@ -276,38 +217,48 @@ void parseFrames(std::string_view frames, int version, bool allUnsynchronised, T
     }
 }
 
-void parseId3v2(std::string_view head, TTrackTags& tags)
+// The extended header, if the tag has one, then the frames.
+void parseBody(TTagBytes& bytes, std::uint64_t at, std::uint64_t end, int version, std::uint8_t flags,
+               TTrackTags& tags)
 {
-    const std::size_t whole = Id3v2TagSize(head);
-    if (whole == 0)
-        return;
-    const int version = byteAt(head, 3);
-    const std::uint8_t flags = byteAt(head, 5);
-    std::uint32_t size = 0;
-    syncSafe(head, 6, size);
-    std::string_view body = head.substr(HeaderSize, std::min<std::size_t>(size, head.size() - HeaderSize));
-
-    const bool unsynchronised = flags & 0x80;
-    std::string resynchronised;
-    if (unsynchronised && version < 4) {
-        // Before 2.4 the scheme covers the whole tag, extended header included.
-        resynchronised = resynchronise(body);
-        body = resynchronised;
+    if (version == 3 && (flags & 0x40)) {
+        const std::string_view extended = bytes.At(at, 4);
+        if (extended.size() < 4)
+            return;
+        at += std::uint64_t(bigEndian(extended, 0, 4)) + 4;
+    } else if (version == 4 && (flags & 0x40)) {
+        const std::string_view extended = bytes.At(at, 4);
+        std::uint32_t size = 0;
+        if (extended.size() < 4 || !syncSafe(extended, 0, size))
+            return;
+        at += size;
     }
+    parseFrames(bytes, at, end, version, version == 4 && (flags & 0x80), tags);
+}
+
+void parseId3v2(TTagBytes& bytes, TTrackTags& tags)
+{
+    const std::string header(bytes.At(0, HeaderSize));
+    if (Id3v2TagSize(header) == 0)
+        return;
+    const int version = byteAt(header, 3);
+    const std::uint8_t flags = byteAt(header, 5);
+    std::uint32_t size = 0;
+    syncSafe(header, 6, size);
     if (version == 2 && (flags & 0x40))
         return; // compressed, with no defined method
-    if (version == 3 && (flags & 0x40)) {
-        if (body.size() < 4)
-            return;
-        const std::size_t skip = std::size_t(bigEndian(body, 0, 4)) + 4;
-        body.remove_prefix(std::min(skip, body.size()));
-    } else if (version == 4 && (flags & 0x40)) {
-        std::uint32_t extended = 0;
-        if (body.size() < 4 || !syncSafe(body, 0, extended))
-            return;
-        body.remove_prefix(std::min<std::size_t>(extended, body.size()));
+    if (version < 4 && (flags & 0x80)) {
+        // Before 2.4 unsynchronisation covers the whole tag, extended header
+        // included, and frame sizes count the bytes as taken back: the tag
+        // must be read (as far as the budget goes) before it can be walked.
+        const std::string_view stored = bytes.At(HeaderSize, std::min<std::size_t>(size, ReadBudget));
+        const bool whole = stored.size() == size;
+        const std::string body = resynchronise(stored);
+        TTagBytes resynchronised(body);
+        parseBody(resynchronised, 0, whole ? body.size() : size, version, flags, tags);
+        return;
     }
-    parseFrames(body, version, unsynchronised && version == 4, tags);
+    parseBody(bytes, HeaderSize, HeaderSize + std::uint64_t(size), version, flags, tags);
 }
 
 // An ID3v1 field: Latin-1, cut at its first NUL, without trailing spaces.
@@ -317,7 +268,7 @@ std::string v1Field(std::string_view tag, std::size_t at, std::size_t length)
     field = field.substr(0, field.find('\0'));
     while (!field.empty() && field.back() == ' ')
         field.remove_suffix(1);
-    return fromLatin1(field);
+    return Id3FromLatin1(field);
 }
 
 void parseId3v1(std::string_view tail, TTrackTags& tags)
@@ -336,22 +287,6 @@ void parseId3v1(std::string_view tail, TTrackTags& tags)
     }
     if (tags.Album.empty())
         tags.Album = v1Field(tag, 63, 30);
-}
-
-bool readAt(int fd, std::string& out, std::size_t count, off_t offset)
-{
-    out.resize(count);
-    std::size_t done = 0;
-    while (done < count) {
-        const ssize_t n = pread(fd, out.data() + done, count - done, offset + off_t(done));
-        if (n < 0)
-            return false;
-        if (n == 0)
-            break;
-        done += std::size_t(n);
-    }
-    out.resize(done);
-    return true;
 }
 
 } // namespace
@@ -373,7 +308,8 @@ std::size_t Id3v2TagSize(std::string_view head)
 TTrackTags ParseId3Tags(std::string_view head, std::string_view tail)
 {
     TTrackTags tags;
-    parseId3v2(head, tags);
+    TTagBytes bytes(head);
+    parseId3v2(bytes, tags);
     parseId3v1(tail, tags);
     return tags;
 }
@@ -386,15 +322,14 @@ TTrackTags ReadTrackTags(const std::string& path)
         return {};
     TTrackTags tags;
     struct stat info {};
-    std::string head, tail;
-    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && readAt(fd, head, HeaderSize, 0)) {
-        const std::size_t tagSize = std::min(Id3v2TagSize(head), HeadReadLimit);
-        if (tagSize > HeaderSize)
-            readAt(fd, head, tagSize, 0);
-        const std::size_t fileSize = std::size_t(info.st_size);
+    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+        const auto fileSize = std::uint64_t(info.st_size);
+        TTagBytes bytes(fd, fileSize);
+        parseId3v2(bytes, tags);
+        std::string tail;
         if (fileSize >= V1Size)
             readAt(fd, tail, V1Size, off_t(fileSize - V1Size));
-        tags = ParseId3Tags(head, tail);
+        parseId3v1(tail, tags);
     }
     close(fd);
     return tags;

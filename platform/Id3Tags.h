@@ -26,12 +26,15 @@ std::size_t Id3v2TagSize(std::string_view head);
 
 // The tags from the first bytes of a file (`head`, the ID3v2 tag or as much
 // of it as was read) and its last bytes (`tail`, whose last 128 bytes may be
-// an ID3v1 tag). Damaged or cut tags give what can be read of them.
+// an ID3v1 tag). A tag cut short gives what can be read of it; a damaged
+// frame (a bad id or size, a size that runs past the tag) ends the tag.
 TTrackTags ParseId3Tags(std::string_view head, std::string_view tail);
 
 // The tags of the file at `path` (bytes). A file that cannot be read, or is
-// no regular file, has none. Reads at most the ID3v2 tag, up to a bound, and
-// the last 128 bytes.
+// no regular file, has none. Of the ID3v2 tag only frame headers and the
+// shown text frames are read, the other frames stepped over by their size,
+// at most about a megabyte in all however large the tag; then the last 128
+// bytes.
 TTrackTags ReadTrackTags(const std::string& path);
 
 } // namespace quellora

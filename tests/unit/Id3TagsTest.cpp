@@ -7,8 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
 
 using namespace quellora;
 using namespace std::string_literals;
@@ -148,10 +151,16 @@ TEST(Id3Tags, DamagedTagsGiveWhatCanBeReadAndAlwaysValidUtf8)
                                        frame(4, "TPE1", "\2\xD8\x00\0x"s) + frame(4, "TALB", "\1\xFF\xFEz\0q"s));
     EXPECT_EQ(ParseId3Tags(bad, ""), (TTrackTags{"a\uFFFD(\uFFFDb\uFFFD", {"\uFFFDx"}, "z\uFFFD"}));
 
-    // A frame whose size runs past the tag gives what is there; an unknown
-    // encoding gives nothing; a bad frame id ends the frames.
+    // A frame cut short by the end of the data gives what is there; one
+    // whose size runs past the tag's own end is damage and ends the tag, as
+    // do an unknown encoding and a bad frame id.
     const std::string cut = "ID3\3\0\0"s + syncSafe(400) + frame(3, "TIT2", "\0Cut short"s).substr(0, 10) + "\0Cut"s;
     EXPECT_EQ(ParseId3Tags(cut, "").Title, "Cut");
+    const std::string huge = frame(3, "TALB", "\0Kept"s) + "TIT2\xFF\xFF\xFF\xFF\0\0\0Huge frame size"s +
+                             frame(3, "TPE1", "\0Artist"s);
+    EXPECT_EQ(ParseId3Tags(tag(3, huge), ""), (TTrackTags{"", {}, "Kept"}));
+    const std::string past = frame(3, "TIT2", "\0Past the end"s);
+    EXPECT_EQ(ParseId3Tags("ID3\3\0\0"s + syncSafe(past.size() - 1) + past + std::string(16, '\0'), "").Title, "");
     EXPECT_EQ(ParseId3Tags(tag(3, frame(3, "TIT2", "\7Odd"s)), "").Title, "");
     EXPECT_EQ(ParseId3Tags(tag(3, "tit2" + frame(3, "TIT2", "\0Late"s)), "").Title, "");
 
@@ -189,6 +198,25 @@ TEST(Id3Tags, ReadsTheTagsOfARegularFileOnly)
     const std::string big = dir.file("big.mp3");
     quellora::test::WriteBytes(big, "ID3\3\0\0"s + syncSafe(1 << 26) + frame(3, "TIT2", "\0Big"s));
     EXPECT_EQ(ReadTrackTags(big).Title, "Big");
+
+    // A picture of 200 MB (a hole in a sparse file) is stepped over, not
+    // read: the artist behind it is found. A huge title is read only in part.
+    const std::string picture = dir.file("picture.mp3");
+    const std::size_t pictureSize = 200 << 20;
+    const std::string before = frame(3, "TIT2", "\0"s + std::string(1 << 20, 'a')) + "APIC" +
+                               bigEndian(pictureSize, 4) + "\0\0"s;
+    const std::string after = frame(3, "TPE1", "\0Behind"s);
+    const std::string head = "ID3\3\0\0"s + syncSafe(before.size() + pictureSize + after.size()) + before;
+    quellora::test::WriteBytes(picture, head);
+    ASSERT_EQ(truncate(picture.c_str(), off_t(head.size() + pictureSize)), 0);
+    std::FILE* f = std::fopen(picture.c_str(), "ab");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(after.data(), 1, after.size(), f);
+    std::fclose(f);
+    const TTrackTags tags = ReadTrackTags(picture);
+    EXPECT_EQ(tags.Artists, std::vector<std::string>{"Behind"});
+    EXPECT_GT(tags.Title.size(), 1000u);
+    EXPECT_LT(tags.Title.size(), 100000u);
 
     EXPECT_EQ(ReadTrackTags(dir.file("missing.mp3")), TTrackTags{});
     EXPECT_EQ(ReadTrackTags(dir.path()), TTrackTags{});
