@@ -44,7 +44,9 @@ TForm1::TForm1() : TForm(nullptr, Qt::Window | Qt::FramelessWindowHint), ui(new 
     initFormResources();
     ui->setupUi(this);
     setFixedSize(511, 514);
-    move(202, 84);
+    // The described place, unless a small screen or a large scale would put
+    // part of the window (the buttons first) off the screen.
+    MoveOntoScreen(this, QPoint(202, 84));
     QPalette pal = palette();
     pal.setColor(QPalette::Window, QColor(240, 240, 240));
     setPalette(pal);

@@ -4,11 +4,43 @@
 #include "Handler.h"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPalette>
+#include <QScreen>
 #include <QShowEvent>
 
+#include <algorithm>
+#include <cmath>
+
 namespace quellora {
+
+QPoint PlaceOnScreen(const QRect& wanted, const QRect& available)
+{
+    const auto fit = [](int at, int length, int start, int room) {
+        return std::max(start, std::min(at, start + room - length));
+    };
+    return {fit(wanted.x(), wanted.width(), available.x(), available.width()),
+            fit(wanted.y(), wanted.height(), available.y(), available.height())};
+}
+
+void MoveOntoScreen(QWidget* window, const QPoint& place)
+{
+    const QScreen* screen = QGuiApplication::screenAt(place);
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen) {
+        window->move(place);
+        return;
+    }
+    QRect available = screen->availableGeometry();
+    // At a fractional scale the area's size in logical pixels is rounded, up
+    // as often as down: a pixel less keeps the window's edge on the screen.
+    const qreal ratio = screen->devicePixelRatio();
+    if (ratio != std::floor(ratio))
+        available.adjust(0, 0, -1, -1);
+    window->move(PlaceOnScreen(QRect(place, window->size()), available));
+}
 
 TForm::TForm(QWidget* parent, Qt::WindowFlags flags) : QWidget(parent, flags)
 {

@@ -9,6 +9,16 @@
 
 namespace quellora {
 
+// The top-left corner for a window of `wanted`'s size that keeps it within
+// `available` (its screen less panels): `wanted`'s own where it fits, else
+// moved the least; a window wider or taller than the area goes to its left
+// or top edge, so that the top-left part, where it is dragged, shows.
+QPoint PlaceOnScreen(const QRect& wanted, const QRect& available);
+
+// Moves `window` to `place` on the screen under that point, or as near as
+// PlaceOnScreen allows.
+void MoveOntoScreen(QWidget* window, const QPoint& place);
+
 class TForm : public QWidget {
     Q_OBJECT
 public:

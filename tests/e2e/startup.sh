@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The built player under Xvfb: its window's place, the list it loads from
-# Default.qfl and from an argument, "Clear list" from the list's menu, ExiT.
+# Default.qfl and from an argument, "Clear list" from the list's menu, ExiT;
+# at a scale where the window does not fit at its place, a place on screen.
 source "$(dirname "$0")/lib.sh"
 e2e_setup "$1"
 
@@ -41,4 +42,28 @@ xdotool key Up Return
 e2e_wait 10 '[[ ! -s "$E2E_APP/Default.qfl" ]]' || e2e_fail "Default.qfl was not emptied"
 e2e_wait 10 '(( $(row_ink 0) == 0 ))' || e2e_fail "the list still shows items"
 kill "$E2E_PID"
+
+# 5. Scaled so that (202, 84) would put its bottom off the 1024 x 768
+#    screen, the window moves up onto it and keeps its left (202 x 1.4).
+#    Scaled to a window taller than the screen, it goes to the top edge.
+scaled_window() {
+  local w
+  for w in $(xdotool search --onlyvisible --pid "$E2E_PID" 2>/dev/null); do
+    xwininfo -id "$w" 2>/dev/null | grep -q "Width: $1\$" && { echo "$w"; return 0; }
+  done
+  return 1
+}
+export QT_SCALE_FACTOR=1.4
+e2e_start
+e2e_wait 20 'win=$(scaled_window 715)' || e2e_fail "no window at 1.4 times"
+read -r x y w h < <(e2e_geometry "$win")
+((x == 283 && y >= 0 && y < 84 && y + h <= 768)) || e2e_fail "window at 1.4 times at $x,$y size ${w}x$h"
+kill "$E2E_PID"
+export QT_SCALE_FACTOR=2
+e2e_start
+e2e_wait 20 'win=$(scaled_window 1022)' || e2e_fail "no window at 2 times"
+read -r x y w h < <(e2e_geometry "$win")
+((x >= 0 && x + w <= 1024 && y == 0)) || e2e_fail "window at 2 times at $x,$y size ${w}x$h"
+kill "$E2E_PID"
+unset QT_SCALE_FACTOR
 echo "PASS"
