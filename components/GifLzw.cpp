@@ -242,10 +242,14 @@ bool LzwDecode(const uint8_t* data, size_t size, const TLzwTarget& target, int b
         }
         if (code == clear || opening) {
             if (!opening) {
+                // Clear codes may follow one another: each resets the table
+                // again and none is a pixel.
                 codeSize = m + 1;
                 sizeLimit = 1 << codeSize;
                 nextFree = firstFree;
-                code = reader.Next(codeSize);
+                do
+                    code = reader.Next(codeSize);
+                while (code == clear);
                 if (code < 0) {
                     exhausted = true;
                     break;

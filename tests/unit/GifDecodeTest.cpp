@@ -279,6 +279,8 @@ TWalked WalkTables(const std::string& data, int width, int height, int bits)
                 limit = 1 << codeSize;
                 nextFree = clear + 2;
                 code = next(codeSize);
+                while (code == clear) // a further clear code is no pixel
+                    code = next(codeSize);
                 if (code < 0)
                     break;
             }
@@ -356,6 +358,18 @@ void ExpectSameAsWalk(const std::string& data, int width, int height, int bits, 
 }
 
 } // namespace
+
+TEST(GifLzw, AClearCodeAfterAClearCodeResetsAgainAndAddsNoPixel)
+{
+    // Two entries grow the codes to 4 bits; a clear code of 4 bits, then two
+    // of 3, reset the table to 3-bit codes without a pixel between them.
+    const std::string data =
+        Codes(2, {{4, 3}, {1, 3}, {2, 3}, {3, 3}, {4, 4}, {4, 3}, {4, 3}, {2, 3}, {6, 3}, {5, 3}});
+    const TWalked decoded = Decode(data, 6, 1, 2);
+    EXPECT_EQ(decoded.Pixels, (std::vector<std::uint8_t>{1, 2, 3, 2, 2, 2}));
+    EXPECT_FALSE(decoded.Corrupt);
+    ExpectSameAsWalk(data, 6, 1, 2, "the table walk");
+}
 
 TEST(GifLzw, TheDecoderAgreesWithThePlainTableWalkOnSoundAndDamagedData)
 {

@@ -256,6 +256,41 @@ TEST(GifReference, StreamsWithoutAnOpeningClearCodeDecodeAsTheStandardSays)
     }
 }
 
+TEST(GifReference, RepeatedClearCodesResetAgainAndAddNoPixel)
+{
+    TempDir dir;
+    // A 2 x 1 image on black and white: clear, clear, white, white, end.
+    const std::string minimal = dir.file("double-clear.gif");
+    WriteBytes(minimal, QByteArray::fromHex("47494638396102000100800000000000ffffff2c00000000020001000002026452003b")
+                            .toStdString());
+    ExpectSameAsImageMagick(dir, minimal);
+    TGIFImage image;
+    image.LoadFromFile(minimal);
+    EXPECT_EQ(FrameColors(image.Frames(0)), (std::vector<TColor>{RGB(255, 255, 255), RGB(255, 255, 255)}));
+
+    // One, two or three clear codes before every pixel, as some encoders
+    // write them; the table never grows, so every code is m + 1 bits.
+    const int width = 23, height = 9;
+    std::mt19937 random(4);
+    for (int bits : {1, 3, 8}) {
+        const int m = std::max(bits, 2), clear = 1 << m;
+        std::vector<std::uint8_t> pixels(size_t(width * height));
+        std::vector<std::pair<int, int>> codes;
+        for (std::uint8_t& p : pixels) {
+            p = std::uint8_t(random() % (1u << bits));
+            for (int n = 0; n <= int(random() % 3); ++n)
+                codes.emplace_back(clear, m + 1);
+            codes.emplace_back(p, m + 1);
+        }
+        codes.emplace_back(clear + 1, m + 1);
+        const std::string gif = dir.file("clears" + std::to_string(bits) + ".gif");
+        WriteBytes(gif, Header(width, height, bits) + ImageBlock(0, 0, width, height, Codes(m, codes)) + ";");
+        ExpectSameAsImageMagick(dir, gif);
+        image.LoadFromFile(gif);
+        EXPECT_EQ(FrameColors(image.Frames(0)), ColorsOf(pixels)) << bits << " bits";
+    }
+}
+
 TEST(GifReference, AnimationsOfManySmallFrames)
 {
     TempDir dir;

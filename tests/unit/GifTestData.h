@@ -5,7 +5,6 @@
 #include "RxGIF.h"
 
 #include <cstdint>
-#include <initializer_list>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -110,7 +109,7 @@ inline std::string Compressed(const std::vector<std::uint8_t>& pixels, int width
 
 // Codes of the given widths packed least significant bit first, after the
 // minimum code size byte; with `terminate`, sub-blocks and a terminator.
-inline std::string Codes(int minimumCodeSize, std::initializer_list<std::pair<int, int>> codes, bool terminate = true)
+inline std::string Codes(int minimumCodeSize, const std::vector<std::pair<int, int>>& codes, bool terminate = true)
 {
     std::string bytes;
     std::uint32_t acc = 0;
