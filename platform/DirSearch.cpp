@@ -1,5 +1,7 @@
 #include "DirSearch.h"
 
+#include "Utf8.h"
+
 #include <QChar>
 
 #include <dirent.h>
@@ -58,38 +60,6 @@ int attributesOf(DIR* dir, const dirent* entry)
     return attr;
 }
 
-// The code point of the well-formed UTF-8 sequence at `pos`, and its length;
-// length 0 when the byte there starts none (stray, overlong, surrogate, cut).
-std::pair<char32_t, size_t> decodeAt(const std::string& s, size_t pos)
-{
-    const auto byte = [&](size_t i) { return static_cast<unsigned char>(s[i]); };
-    const unsigned char lead = byte(pos);
-    if (lead < 0x80)
-        return {lead, 1};
-    size_t len;
-    char32_t cp;
-    char32_t min;
-    if ((lead & 0xE0) == 0xC0) {
-        len = 2, cp = lead & 0x1F, min = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        len = 3, cp = lead & 0x0F, min = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        len = 4, cp = lead & 0x07, min = 0x10000;
-    } else {
-        return {0, 0};
-    }
-    if (pos + len > s.size())
-        return {0, 0};
-    for (size_t i = 1; i < len; ++i) {
-        if ((byte(pos + i) & 0xC0) != 0x80)
-            return {0, 0};
-        cp = (cp << 6) | (byte(pos + i) & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-        return {0, 0};
-    return {cp, len};
-}
-
 // Past the last code point: where a byte that is no character sorts.
 constexpr char32_t StrayByteKey = 0x110000;
 
@@ -98,13 +68,13 @@ std::u32string sortKey(const std::string& name)
     std::u32string key;
     key.reserve(name.size());
     for (size_t pos = 0; pos < name.size();) {
-        const auto [cp, len] = decodeAt(name, pos);
-        if (len == 0) {
+        const TUtf8Step step = Utf8StepAt(name, pos);
+        if (step.Valid) {
+            key.push_back(QChar::toUpper(step.Code));
+            pos += step.Length;
+        } else {
             key.push_back(StrayByteKey + static_cast<unsigned char>(name[pos]));
             ++pos;
-        } else {
-            key.push_back(QChar::toUpper(cp));
-            pos += len;
         }
     }
     return key;

@@ -1,5 +1,7 @@
 #include "Id3Text.h"
 
+#include "Utf8.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -39,38 +41,13 @@ constexpr std::uint32_t Replacement = 0xFFFD;
 std::string fromUtf8(std::string_view text)
 {
     std::string out;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const std::uint8_t lead = byteAt(text, i);
-        std::size_t length = 0;
-        std::uint32_t code = 0;
-        std::uint32_t minimum = 0;
-        if (lead < 0x80) {
-            out += char(lead);
-            ++i;
-            continue;
-        }
-        if ((lead & 0xE0) == 0xC0) {
-            length = 2, code = lead & 0x1F, minimum = 0x80;
-        } else if ((lead & 0xF0) == 0xE0) {
-            length = 3, code = lead & 0x0F, minimum = 0x800;
-        } else if ((lead & 0xF8) == 0xF0) {
-            length = 4, code = lead & 0x07, minimum = 0x10000;
-        } else {
+    for (std::size_t i = 0; i < text.size();) {
+        const TUtf8Step step = Utf8StepAt(text, i);
+        if (step.Valid)
+            out.append(text.substr(i, step.Length));
+        else
             appendUtf8(out, Replacement);
-            ++i;
-            continue;
-        }
-        std::size_t n = 1;
-        for (; n < length && i + n < text.size() && (byteAt(text, i + n) & 0xC0) == 0x80; ++n)
-            code = (code << 6) | (byteAt(text, i + n) & 0x3F);
-        if (n < length || code < minimum || code > 0x10FFFF || (code >= 0xD800 && code < 0xE000)) {
-            appendUtf8(out, Replacement);
-            i += n;
-            continue;
-        }
-        out.append(text.substr(i, length));
-        i += length;
+        i += step.Length;
     }
     return out;
 }
