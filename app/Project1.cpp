@@ -1,8 +1,11 @@
-// Entry point: the application object, its title, the four windows in
-// order, then the message loop.
+// Entry point: the hand-over to a player already running, the application
+// object, its title, the four windows in order, then the message loop.
 
 #include "Application.h"
+#include "HandOverServer.h"
+#include "InstanceChannel.h"
 #include "MprisService.h"
+#include "Paths.h"
 #include "SessionPlatform.h"
 #include "Unit1.h"
 #include "Unit2.h"
@@ -11,12 +14,30 @@
 
 #include <QApplication>
 
+#include <cstdio>
 #include <cstdlib>
 
 using namespace quellora;
 
 int main(int argc, char** argv)
 {
+    // One player per list folder: a start that finds the player of its
+    // folder running hands its arguments over and ends, before anything slow
+    // (the display, the windows, GStreamer) has begun.
+    const std::vector<std::string> params(argv + 1, argv + argc);
+    const std::string folder = CanonicalDir(ConfigDir());
+    const std::string workDir = WorkingDir();
+    TStartResult start = HandOverOrClaim(ChannelOf(folder), {folder, workDir.empty() ? "/" : workDir, params});
+    if (start.outcome == TStartOutcome::HandedOver)
+        return 0;
+    if (start.outcome == TStartOutcome::NoAnswer || start.outcome == TStartOutcome::TooLarge) {
+        std::fprintf(stderr, start.outcome == TStartOutcome::NoAnswer
+                                 ? "quellora: the player already running for %s does not answer\n"
+                                 : "quellora: too many arguments to hand over to the player running for %s\n",
+                     folder.c_str());
+        return 1;
+    }
+
     // In a Wayland session the player goes through XWayland when it can.
     // The choice is Qt's environment only while the application object
     // starts, so that programs started from the player choose for themselves.
@@ -40,8 +61,7 @@ int main(int argc, char** argv)
     // Desktops match the windows to the desktop entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral(QUELLORA_APP_ID));
     Application().Initialize();
-    for (int i = 1; i < argc; ++i)
-        Application().Params.emplace_back(argv[i]);
+    Application().Params = params;
     Application().SetTitle("Quellora");
 
     Form1 = new TForm1();
@@ -52,8 +72,18 @@ int main(int argc, char** argv)
     QApplication::setWindowIcon(Form1->windowIcon());
     // The desktop's media controls, when there is a session bus to meet them on.
     std::unique_ptr<TMprisService> mpris = TMprisService::Start(Form1);
+    // Later starts for the same folder hand over to this player; they wait
+    // in the socket's queue until the message loop runs.
+    std::unique_ptr<THandOverServer> handOver;
+    if (start.outcome == TStartOutcome::Claimed) {
+        handOver = std::make_unique<THandOverServer>(start.claim, folder);
+        handOver->Accepting = [] { return !Application().Terminated(); };
+        handOver->OnArguments = [](const std::vector<std::string>& args) { Form1->TakeArguments(args); };
+    }
 
     const int result = Application().Run();
+    // From here on the next start becomes the player.
+    handOver.reset();
     mpris.reset();
     delete Form1;
     return result;

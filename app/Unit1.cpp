@@ -231,23 +231,17 @@ void TForm1::FormShow()
         RunHandler([&] { Mp3LisT()->Items().LoadFromFile(defaultList); });
     // List files are read at every show, as before; songs ("Open with") are
     // taken at the first show only, so coming back from the tray adds nothing.
-    std::vector<std::string> songs;
-    for (const std::string& arg : Application().Params) {
-        if (!FileExists(arg))
-            continue;
-        if (IsSongFile(arg))
-            songs.push_back(arg);
-        else
-            RunHandler([&] { Mp3LisT()->Items().LoadFromFile(arg); });
-    }
+    const TArgumentFiles files = SortArgumentFiles(Application().Params);
+    for (const std::string& list : files.lists)
+        RunHandler([&] { Mp3LisT()->Items().LoadFromFile(list); });
     if (Form3) {
         Form3->show();
         Form3->hide();
     }
     if (!mp3ArgumentsTaken_) {
         mp3ArgumentsTaken_ = true;
-        if (!songs.empty())
-            RunHandler([&] { takeMp3Arguments(songs); });
+        if (!files.songs.empty())
+            RunHandler([&] { takeMp3Arguments(files.songs); });
     }
 }
 

@@ -71,10 +71,15 @@ public:
     void Loadlist1Click();
     void Savelist1Click();
     void Clearlist1Click();
+    // Loads a list file in place of the list and saves it to Default.qfl.
+    void LoadList(const std::string& path);
     std::string DefaultListPath() const;
     void SaveDefaultList();
     // Files dropped on the list from a file manager.
     void Mp3LisTDropFiles(const std::vector<std::string>& paths);
+    // The arguments of a second start of the player, handed over to this
+    // one (full paths): acted on as if given at start-up.
+    void TakeArguments(const std::vector<std::string>& args);
 
     // Playback.
     void Button3Click(); // Play
@@ -146,6 +151,14 @@ extern std::string CurrentFile;
 // list file.
 bool IsSongFile(const std::string& path);
 bool IsListFileName(const std::string& path);
+
+// The existing files among command-line arguments, in their order: the
+// songs, and every other file, which is read as a list file.
+struct TArgumentFiles {
+    std::vector<std::string> songs;
+    std::vector<std::string> lists;
+};
+TArgumentFiles SortArgumentFiles(const std::vector<std::string>& args);
 
 // The status line while file F plays, and while it is paused.
 std::string PlayingStatus(const std::string& file);

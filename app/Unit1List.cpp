@@ -1,7 +1,7 @@
 // The playlist menu of the main window: add a file, load, save and clear
 // lists. Every change but "Save list" is saved to Default.qfl at once. Files
-// dropped from a file manager and songs named on the command line join the
-// list here too.
+// dropped from a file manager, songs named on the command line and the
+// arguments that a second start hands over join the list here too.
 
 #include "Unit1.h"
 
@@ -19,23 +19,6 @@
 namespace quellora {
 
 namespace {
-
-// A song is kept by its full path, as "Add file" gives it.
-std::string fullPath(const std::string& path)
-{
-    if (!path.empty() && path[0] == '/')
-        return path;
-    char cwd[PATH_MAX];
-    if (!getcwd(cwd, sizeof cwd))
-        return path;
-    std::string relative = path;
-    while (relative.rfind("./", 0) == 0)
-        relative.erase(0, 2);
-    std::string dir = cwd;
-    if (dir.back() != '/')
-        dir += '/';
-    return dir + relative;
-}
 
 int indexOf(const TStringListModel& items, const std::string& item)
 {
@@ -70,12 +53,27 @@ void TForm1::Addfile1Click()
     }
 }
 
+TArgumentFiles SortArgumentFiles(const std::vector<std::string>& args)
+{
+    TArgumentFiles files;
+    for (const std::string& arg : args) {
+        if (!FileExists(arg))
+            continue;
+        (IsSongFile(arg) ? files.songs : files.lists).push_back(arg);
+    }
+    return files;
+}
+
 void TForm1::Loadlist1Click()
 {
-    if (OpenLisT.Execute() && FileExists(OpenLisT.FileName)) {
-        Mp3LisT()->Items().LoadFromFile(OpenLisT.FileName);
-        SaveDefaultList();
-    }
+    if (OpenLisT.Execute() && FileExists(OpenLisT.FileName))
+        LoadList(OpenLisT.FileName);
+}
+
+void TForm1::LoadList(const std::string& path)
+{
+    Mp3LisT()->Items().LoadFromFile(path);
+    SaveDefaultList();
 }
 
 void TForm1::Savelist1Click()
@@ -122,6 +120,24 @@ void TForm1::Mp3LisTDropFiles(const std::vector<std::string>& paths)
         SaveDefaultList();
 }
 
+void TForm1::TakeArguments(const std::vector<std::string>& args)
+{
+    // Not while the window is closing: the player is gone.
+    if (!PLayer)
+        return;
+    // As at start-up, list files first and then the songs, but each list
+    // loads as "Load list" loads it and is saved; a second start does not
+    // leave the list to the next show.
+    const TArgumentFiles files = SortArgumentFiles(args);
+    for (const std::string& list : files.lists)
+        RunHandler([&] { LoadList(list); });
+    if (!files.songs.empty())
+        RunHandler([&] { takeMp3Arguments(files.songs); });
+    // A start with nothing to open asks for the window.
+    if (files.lists.empty() && files.songs.empty())
+        BringToFront();
+}
+
 void TForm1::takeMp3Arguments(const std::vector<std::string>& songs)
 {
     // Songs join the end of the list and are saved with it, as "Add file"
@@ -131,7 +147,8 @@ void TForm1::takeMp3Arguments(const std::vector<std::string>& songs)
     bool added = false;
     int first = -1;
     for (const std::string& song : songs) {
-        const std::string path = fullPath(song);
+        // A song is kept by its full path, as "Add file" gives it.
+        const std::string path = AbsolutePath(song, WorkingDir());
         int at = indexOf(items, path);
         if (at < 0) {
             items.Add(path);

@@ -128,6 +128,36 @@ std::string ConfigDir()
     return dir;
 }
 
+std::string WorkingDir()
+{
+    char* cwd = getcwd(nullptr, 0);
+    if (!cwd)
+        return "";
+    std::string dir = cwd;
+    free(cwd);
+    return dir;
+}
+
+std::string AbsolutePath(const std::string& path, const std::string& dir)
+{
+    if ((!path.empty() && path[0] == '/') || dir.empty())
+        return path;
+    std::string relative = path;
+    while (relative.rfind("./", 0) == 0)
+        relative.erase(0, 2);
+    return (dir.back() == '/' ? dir : dir + '/') + relative;
+}
+
+std::string CanonicalDir(const std::string& dir)
+{
+    char* resolved = realpath(dir.c_str(), nullptr);
+    if (!resolved)
+        return dir;
+    std::string canonical = resolved;
+    free(resolved);
+    return canonical.back() == '/' ? canonical : canonical + '/';
+}
+
 bool FileExists(const std::string& path)
 {
     struct stat st {};

@@ -17,6 +17,15 @@ void SetExeDirOverride(const std::string& dir);
 // started from the copies beside the executable.
 std::string ConfigDir();
 
+// The process's working directory, without a trailing "/"; "" when it is gone.
+std::string WorkingDir();
+// `path` as a full path: a relative one is taken from `dir` (a leading "./"
+// left off), an absolute one, or any when `dir` is "", is kept as it is.
+std::string AbsolutePath(const std::string& path, const std::string& dir);
+// The canonical form of an existing directory (symbolic links resolved),
+// with its trailing "/"; `dir` itself when it cannot be resolved.
+std::string CanonicalDir(const std::string& dir);
+
 // True for an existing file that is not a directory.
 bool FileExists(const std::string& path);
 // True for a regular file (links followed): what may be read whole without

@@ -189,6 +189,32 @@ TEST_F(Desktop, SongArgumentsJoinTheListOnceAndTheFirstPlays)
     EXPECT_TRUE(boxes.empty());
 }
 
+TEST_F(Desktop, HandedOverArgumentsLoadListsAsLoadListAndPlaySongsOrOtherwiseRaiseTheWindow)
+{
+    start();
+    WriteBytes(exeDir.file("mine.qfl"), "/l1.mp3\r\n/l2.mp3\r\n");
+    WriteBytes(exeDir.file("tune.mp3"), "x");
+    ASSERT_EQ(symlink("/proc/self/mem", exeDir.file("broken.qfl").c_str()), 0);
+    Form1->TakeArguments({exeDir.file("mine.qfl"), exeDir.file("broken.qfl"), exeDir.file("tune.mp3")});
+    // The unreadable list is reported and changes nothing; the rest goes on.
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Cannot open file " + exeDir.file("broken.qfl") + "."});
+    const ByteStrings expected{"/l1.mp3", "/l2.mp3", exeDir.file("tune.mp3")};
+    EXPECT_EQ(items(), expected);
+    EXPECT_EQ(ReadBytes(exeDir.file("Default.qfl")), JoinListText(expected));
+    EXPECT_EQ(Form1->StatusLine(), "Playing <" + exeDir.file("tune.mp3") + ">");
+
+    // A list alone replaces the list and leaves playback be; nothing to open raises.
+    Form1->TakeArguments({exeDir.file("mine.qfl")});
+    EXPECT_EQ(items(), (ByteStrings{"/l1.mp3", "/l2.mp3"}));
+    EXPECT_EQ(ReadBytes(exeDir.file("Default.qfl")), "/l1.mp3\r\n/l2.mp3\r\n");
+    EXPECT_EQ(Form1->StatusLine(), "Playing <" + exeDir.file("tune.mp3") + ">");
+    Form1->Button7Click();
+    ASSERT_TRUE(Application().Minimized());
+    Form1->TakeArguments({exeDir.file("gone.mp3")});
+    EXPECT_FALSE(Application().Minimized());
+    EXPECT_EQ(boxes.size(), 1u);
+}
+
 TEST_F(Desktop, SongsAreKnownByNameOrContentAndListFilesOfAnyOtherNameStayLists)
 {
     const std::string d = exeDir.path();
