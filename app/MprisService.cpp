@@ -3,9 +3,21 @@
 #include "MprisPlayer.h"
 #include "MprisRoot.h"
 
+#include <QCoreApplication>
 #include <QDBusConnectionInterface>
 
 namespace quellora {
+
+namespace {
+
+// The name this process takes while the player's own is another's.
+QString instanceName()
+{
+    return QLatin1String(TMprisService::ServiceName) + QStringLiteral(".instance") +
+           QString::number(QCoreApplication::applicationPid());
+}
+
+} // namespace
 
 TMprisService::TMprisService(TForm1* form, const QDBusConnection& bus) : bus_(bus)
 {
@@ -16,8 +28,8 @@ TMprisService::TMprisService(TForm1* form, const QDBusConnection& bus) : bus_(bu
 
 TMprisService::~TMprisService()
 {
-    if (registered_) {
-        bus_.unregisterService(QLatin1String(ServiceName));
+    if (!name_.isEmpty()) {
+        bus_.unregisterService(name_);
         bus_.unregisterObject(QLatin1String(ObjectPath));
     }
 }
@@ -32,12 +44,17 @@ std::unique_ptr<TMprisService> TMprisService::Start(TForm1* form)
     // sees the name finds the interfaces at once.
     if (!bus.registerObject(QLatin1String(ObjectPath), service.get(), QDBusConnection::ExportAdaptors))
         return nullptr;
-    if (!bus.registerService(QLatin1String(ServiceName))) {
-        bus.unregisterObject(QLatin1String(ObjectPath));
-        return nullptr;
+    // The name of one player; a player of another list folder (another copy
+    // of the program) takes a name of its own, as the interface provides.
+    const QString names[] = {QLatin1String(ServiceName), instanceName()};
+    for (const QString& name : names) {
+        if (bus.registerService(name)) {
+            service->name_ = name;
+            return service;
+        }
     }
-    service->registered_ = true;
-    return service;
+    bus.unregisterObject(QLatin1String(ObjectPath));
+    return nullptr;
 }
 
 } // namespace quellora

@@ -1,8 +1,9 @@
 #pragma once
 // The player on the session bus under the media-player interface's name
 // for it, so that the desktop's media keys and widgets and command-line
-// clients find it. Without a session bus, or when another running player
-// holds the name, the player runs on without it and says nothing.
+// clients find it. When the player of another list folder holds that name,
+// it takes "org.mpris.MediaPlayer2.quellora.instance<pid>". Without a session
+// bus the player runs on without it and says nothing.
 
 #include <QDBusConnection>
 #include <QObject>
@@ -27,7 +28,8 @@ private:
     TMprisService(TForm1* form, const QDBusConnection& bus);
 
     QDBusConnection bus_;
-    bool registered_ = false;
+    // The bus name taken.
+    QString name_;
 };
 
 } // namespace quellora
