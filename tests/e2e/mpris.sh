@@ -4,8 +4,9 @@
 # titles and file URIs of any bytes, volume, position, ids per start); what
 # the player's own buttons, hotkeys and the end of a file change reaches
 # playerctl's followers; failures come back as errors of the call, never as
-# a box. Quit and Raise (out of the tray) act; a second player finds the
-# name taken and a player without a bus runs on, both without a word.
+# a box. Quit and Raise (out of the tray) act; the player of a second
+# folder takes a name of its own beside the first, and a player without a
+# bus runs on without a word.
 if [[ -z "${QUELLORA_E2E_BUS:-}" ]]; then
   QUELLORA_E2E_BUS=1 exec dbus-run-session -- bash "$0" "$@" 2> >(grep -v 'Failed to set fd limit' >&2)
 fi
@@ -195,14 +196,18 @@ mpris org.mpris.MediaPlayer2.Raise >/dev/null
 e2e_wait 10 '[[ "$(e2e_main_window)" == "$E2E_WIN" ]]' || e2e_fail "Raise did not bring the window back"
 [[ -z "$(boxes)" ]] || e2e_fail "a box is on screen"
 
-# 8. A second player finds the name taken: it runs, silently, without it.
-(cd "$E2E_DIR" && exec "$E2E_APP/quellora") >"$E2E_DIR/second.log" 2>&1 &
+# 8. The player of a second folder (another copy of the program) finds the
+#    name taken and takes one of its own; both stay on the bus.
+cp -r "$E2E_APP" "$E2E_DIR/second-app"
+(cd "$E2E_DIR" && exec "$E2E_DIR/second-app/quellora") >"$E2E_DIR/second.log" 2>&1 &
 second=$!
 E2E_PIDS+=("$second")
 e2e_wait 20 '[[ -n "$(xdotool search --onlyvisible --pid "$second" 2>/dev/null)" ]]' ||
   e2e_fail "the second player did not show its window"
-[[ "$(playerctl -l)" == quellora && "$(pc status)" == Playing ]] || e2e_fail "bus after a second start: $(playerctl -l)"
-kill -0 "$second" || e2e_fail "the second player ended"
+e2e_wait 20 '[[ "$(playerctl -l | sort | xargs)" == "quellora quellora.instance$second" ]]' ||
+  e2e_fail "bus after a second folder's start: $(playerctl -l | xargs)"
+[[ "$(pc status)" == Playing && "$(playerctl -p "quellora.instance$second" status)" == Stopped ]] ||
+  e2e_fail "the players' states: $(pc status), $(playerctl -p "quellora.instance$second" status 2>&1)"
 ! grep -qi 'dbus\|mpris' "$E2E_DIR/second.log" || e2e_fail "the second player said: $(cat "$E2E_DIR/second.log")"
 kill "$second"
 
