@@ -8,7 +8,8 @@
 # usage: run-gif-fuzz.sh <build dir> [seconds, default 60] [extra libFuzzer options...]
 # QUELLORA_FUZZ_TARGET=bmp_fuzz runs the bitmap reader's target on its seeds
 # (bmp-corpus) instead, QUELLORA_FUZZ_TARGET=id3_fuzz the tag reader's
-# (id3-corpus).
+# (id3-corpus), QUELLORA_FUZZ_TARGET=handover_fuzz the hand-over reader's
+# (handover-corpus).
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 source_dir="$(dirname "$here")"
