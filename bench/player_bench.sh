@@ -7,6 +7,8 @@
 #     playbin playing the same file into the same sink, and their ratio;
 #   - resident memory 5 s after start-up and launch to mapped window, with an
 #     empty list and with a 1,000,000-item Default.qfl;
+#   - a second start handing over to the running player, launch until it
+#     has ended, with a song and with no argument, beside a normal start;
 #   - one pass of the key poll (bench_key_poll).
 # CPU is the process's time on a CPU (all its threads, nanoseconds from
 # /proc) over the span; other work on the machine disturbs it, so with more
@@ -160,6 +162,27 @@ memory() {
   stop
 }
 
+# handovers RUNS: "song-ms none-ms", the medians of RUNS second starts of
+# the default setup while its player runs: with a song (it joins the list
+# and plays) and with no argument (the window comes to the front).
+handovers() {
+  printf '' >"$work/default/Default.qfl"
+  start default
+  local r t0 song=() none=()
+  for ((r = 0; r < $1; r++)); do
+    t0=$(now_ns)
+    (cd "$work" && exec "$work/default/quellora" play.mp3) || { echo "a hand-over failed" >&2; exit 1; }
+    song+=($(($(now_ns) - t0)))
+    t0=$(now_ns)
+    (cd "$work" && exec "$work/default/quellora") || { echo "a hand-over failed" >&2; exit 1; }
+    none+=($(($(now_ns) - t0)))
+  done
+  kill -0 "$pid" || { echo "the player ended" >&2; exit 1; }
+  stop
+  awk -v s="$(printf '%s\n' "${song[@]}" | median)" -v n="$(printf '%s\n' "${none[@]}" | median)" \
+    'BEGIN { printf "%.1f %.1f\n", s / 1e6, n / 1e6 }'
+}
+
 echo "player_bench: $span s spans, $rounds round(s), sink rank $GST_PLUGIN_FEATURE_RANK, load $(cut -d' ' -f1-3 /proc/loadavg)"
 idle_default=() idle_still=() play_default=() play_still=() launch=()
 for ((r = 0; r < rounds; r++)); do
@@ -182,6 +205,7 @@ awk -v d="$(m "${idle_default[@]}")" -v s="$(m "${idle_still[@]}")" -v p="$(m "$
 }'
 for list in empty million; do
   read -r ms rss anon file pss < <(memory "$list")
+  [[ "$list" == empty ]] && empty_ms=$ms
   awk -v l="$list" -v ms="$ms" -v r="$rss" -v a="$anon" -v f="$file" -v p="$pss" 'BEGIN {
     name = l == "empty" ? "empty list" : "1,000,000 items"
     goal = l == "empty" ? 30 : 100
@@ -191,4 +215,9 @@ for list in empty million; do
     printf "%-16s launch to mapped %d ms  goal %s\n", "", ms, mgoal
   }'
 done
+read -r song none < <(handovers 20)
+awk -v s="$song" -v n="$none" -v m="$empty_ms" 'BEGIN {
+  printf "hand-over to the running player, launch to end (median of 20): with a song %.1f ms, without argument %.1f ms  goal < 100 ms\n", s, n
+  printf "  %.0f %% of a normal start to mapped window (%d ms)\n", 100 * (s > n ? s : n) / m, m
+}'
 "$build/bench/bench_key_poll"
