@@ -25,8 +25,8 @@ export XDG_DATA_HOME="$E2E_DIR/data" XDG_CONFIG_HOME="$E2E_DIR/config" XDG_DATA_
 export PATH="$prefix/bin:$PATH"
 unset XDG_CURRENT_DESKTOP DESKTOP_SESSION KDE_FULL_SESSION GNOME_DESKTOP_SESSION_ID MATE_DESKTOP_SESSION_ID BROWSER
 mkdir -p "$XDG_CONFIG_HOME"
-xdg-mime default quellora.desktop audio/mpeg
-[[ "$(xdg-mime query default audio/mpeg)" == quellora.desktop ]] || e2e_fail "xdg-mime did not take the default"
+xdg-mime default org.example.quellora.desktop audio/mpeg
+[[ "$(xdg-mime query default audio/mpeg)" == org.example.quellora.desktop ]] || e2e_fail "xdg-mime did not take the default"
 
 # The running players of the installed program.
 players() {
