@@ -30,11 +30,23 @@ int main(int argc, char** argv)
     TStartResult start = HandOverOrClaim(ChannelOf(folder), {folder, workDir.empty() ? "/" : workDir, params});
     if (start.outcome == TStartOutcome::HandedOver)
         return 0;
-    if (start.outcome == TStartOutcome::NoAnswer || start.outcome == TStartOutcome::TooLarge) {
-        std::fprintf(stderr, start.outcome == TStartOutcome::NoAnswer
-                                 ? "quellora: the player already running for %s does not answer\n"
-                                 : "quellora: too many arguments to hand over to the player running for %s\n",
-                     folder.c_str());
+    const char* failure = nullptr;
+    switch (start.outcome) {
+    case TStartOutcome::NoAnswer:
+        failure = "quellora: the player already running for %s does not answer\n";
+        break;
+    case TStartOutcome::Unanswered:
+        // A player that was stopped takes the arguments once it goes on.
+        failure = "quellora: the player already running for %s has not answered yet; it takes the files when it does\n";
+        break;
+    case TStartOutcome::TooLarge:
+        failure = "quellora: too many arguments to hand over to the player running for %s\n";
+        break;
+    default:
+        break;
+    }
+    if (failure) {
+        std::fprintf(stderr, failure, folder.c_str());
         return 1;
     }
 

@@ -69,11 +69,12 @@ int waitFor(int fd, short events, Clock::time_point deadline)
     }
 }
 
-enum class TDelivery { Delivered, Dropped, Silent };
+enum class TDelivery { Delivered, Dropped, Silent, Unanswered };
 
 // Sends the message on a connected socket and waits for the answer. A
 // connection closed without an answer means the player is ending (or took
-// the message for none); one that stays silent, a player that hangs.
+// the message for none); one that stays silent, a player that hangs or is
+// stopped: Unanswered once the whole message is with it, Silent before.
 TDelivery deliver(int fd, const std::string& bytes, Clock::time_point deadline)
 {
     size_t sent = 0;
@@ -95,7 +96,7 @@ TDelivery deliver(int fd, const std::string& bytes, Clock::time_point deadline)
     for (;;) {
         const int ready = waitFor(fd, POLLIN, deadline);
         if (ready == 0)
-            return TDelivery::Silent;
+            return TDelivery::Unanswered;
         if (ready < 0)
             return TDelivery::Dropped;
         char answer = 0;
@@ -212,14 +213,14 @@ TStartResult HandOverOrClaim(const TInstanceChannel& channel, const THandOverMes
         // The lock is not held while the player is waited for: a player that
         // is ending takes it to close its socket.
         if (fd >= 0) {
-            const TDelivery delivery = deliver(fd, bytes, deadline);
+            const TDelivery delivery = deliver(fd, bytes, Clock::now() + std::chrono::milliseconds(waitMs));
             close(fd);
             if (delivery == TDelivery::Delivered) {
                 result.outcome = TStartOutcome::HandedOver;
                 return result;
             }
-            if (delivery == TDelivery::Silent) {
-                result.outcome = TStartOutcome::NoAnswer;
+            if (delivery == TDelivery::Silent || delivery == TDelivery::Unanswered) {
+                result.outcome = delivery == TDelivery::Silent ? TStartOutcome::NoAnswer : TStartOutcome::Unanswered;
                 return result;
             }
         }

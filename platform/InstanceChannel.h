@@ -43,6 +43,7 @@ enum class TStartOutcome {
     Claimed,    // no player ran: this start is the player, claim.fd listens
     NoChannel,  // no private folder or socket: run without the channel
     NoAnswer,   // a player holds the channel but does not answer
+    Unanswered, // the player has the whole message but has not answered yet
     TooLarge,   // more arguments than a hand-over carries
 };
 
@@ -52,8 +53,8 @@ struct TStartResult {
 };
 
 // Hands `message` over to the player of `channel`, or claims the channel.
-// `waitMs` bounds the wait for the running player's answer, and for a
-// player that is ending to be gone.
+// `waitMs` bounds the wait for the running player's answer, and the time
+// in which a player that is ending is looked for again until it is gone.
 TStartResult HandOverOrClaim(const TInstanceChannel& channel, const THandOverMessage& message, int waitMs = 10000);
 
 // Stops listening on a claimed channel and removes its socket, under the

@@ -147,6 +147,8 @@ TEST_F(HandOver, SocketOfAKilledPlayerIsReplacedAndAClosedOneLeavesTheChannelFre
 
     TStartResult next = HandOverOrClaim(channel, Sample);
     ASSERT_EQ(next.outcome, TStartOutcome::Claimed);
+    // A player that takes the message but never answers (it is stopped).
+    EXPECT_EQ(HandOverOrClaim(channel, Sample, 100).outcome, TStartOutcome::Unanswered);
     auto server = std::make_unique<THandOverServer>(next.claim, Sample.folder);
     EXPECT_TRUE(server->Listening());
     server.reset();
