@@ -4,6 +4,7 @@
 #include "Handler.h"
 
 #include <QDropEvent>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QStyledItemDelegate>
@@ -84,6 +85,17 @@ void TListBox::mouseDoubleClickEvent(QMouseEvent* event)
         SetItemIndex(hit.row());
     if (OnDblClick && event->button() == Qt::LeftButton)
         RunHandler(OnDblClick);
+}
+
+void TListBox::keyPressEvent(QKeyEvent* event)
+{
+    // Enter does what a double-click does, on the item that the keys selected.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && !(event->modifiers() & ~Qt::KeypadModifier) && OnDblClick) {
+        RunHandler(OnDblClick);
+        return;
+    }
+    QListView::keyPressEvent(event);
 }
 
 namespace {

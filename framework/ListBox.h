@@ -26,6 +26,7 @@ public:
 
     void SetItemHeight(int pixels);
 
+    // A double-click, and Enter on the list: both run it on the selected item.
     std::function<void()> OnDblClick;
     // Local files dropped from another program, as paths of bytes in the
     // order of the drop. Drops are taken only while it is set; the dropped
@@ -34,6 +35,7 @@ public:
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;

@@ -1,10 +1,21 @@
 #!/usr/bin/env bash
-# A double-click on the first item plays the list's files one after another;
-# which file is open is read from /proc, outside the player.
+# From the keyboard, Home, Down and Enter in the list play its second item.
+# A double-click on the first item plays the list's files one after another.
+# Which file is open is read from /proc, outside the player.
 source "$(dirname "$0")/lib.sh"
 e2e_setup "$1"
 
 e2e_songs 3 1
+
+e2e_start
+e2e_wait_main_window
+# The list has the focus from the start (the first in the tab order).
+xdotool key Home Down Return
+first_open() { e2e_open_files | grep -F "$E2E_DIR/song " | head -n1; }
+e2e_wait 20 'opened=$(first_open); [[ -n "$opened" ]]' || e2e_fail "Enter on the list opened no file"
+[[ "$opened" == "${songs[1]}" ]] || e2e_fail "Enter on the second item opened '$opened'"
+kill "$E2E_PID"
+e2e_wait_exit
 
 e2e_start
 e2e_wait_main_window
