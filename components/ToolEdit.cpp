@@ -24,6 +24,7 @@ TDirectoryEdit::Script& script()
 TDirectoryEdit::TDirectoryEdit(QWidget* parent) : QLineEdit(parent), button_(new QToolButton(this))
 {
     button_->setObjectName("Button");
+    button_->setAccessibleName("Browse");
     button_->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
     button_->setCursor(Qt::ArrowCursor);
     // The edit keeps the focus; the button is for the mouse.

@@ -1,5 +1,6 @@
 #include "Forms.h"
 
+#include "Accessibility.h"
 #include "Application.h"
 #include "Handler.h"
 
@@ -44,6 +45,7 @@ void MoveOntoScreen(QWidget* window, const QPoint& place)
 
 TForm::TForm(QWidget* parent, Qt::WindowFlags flags) : QWidget(parent, flags)
 {
+    InstallFrameworkAccessibility();
     Application().RegisterForm(this);
 }
 

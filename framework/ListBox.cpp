@@ -1,5 +1,6 @@
 #include "ListBox.h"
 
+#include "Accessibility.h"
 #include "FileUri.h"
 #include "Handler.h"
 
@@ -30,6 +31,7 @@ private:
 
 TListBox::TListBox(QWidget* parent) : QListView(parent)
 {
+    InstallFrameworkAccessibility();
     setModel(&model_);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -6,11 +6,13 @@
 #include "ListBox.h"
 #include "Timer.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 
 using namespace quellora;
@@ -352,4 +354,46 @@ TEST_F(MainWindow, FileNamesShowAsTextNotAsMarkup)
     EXPECT_EQ(shown[1].first, "<Skin> and <b>side</b>");
     for (const auto& [text, format] : shown)
         EXPECT_EQ(format, Qt::PlainText) << text.toStdString();
+}
+
+TEST_F(MainWindow, ScreenReaderSeesTheItemsFocusedOnlyWithTheListAndNoneOutlivingItsRow)
+{
+    InstallSkin();
+    WriteBytes(exeDir.file("Default.qfl"), "/a.mp3\r\n/b.mp3\r\n/c.mp3\r\n");
+    CreateForms();
+    ShowMainWindow();
+    QApplication::setActiveWindow(Form1);
+    TListBox* list = Form1->Mp3LisT();
+    QAccessibleInterface* view = QAccessible::queryAccessibleInterface(list);
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(view->role(), QAccessible::List);
+    EXPECT_EQ(view->text(QAccessible::Name), "Mp3 list");
+    ASSERT_EQ(view->childCount(), 3);
+    QAccessibleInterface* second = view->child(1);
+    EXPECT_EQ(second->role(), QAccessible::ListItem);
+    EXPECT_EQ(second->text(QAccessible::Name), "/b.mp3");
+    EXPECT_EQ(second->parent(), view);
+    EXPECT_EQ(view->indexOfChild(second), 1);
+
+    list->SetItemIndex(1);
+    list->setFocus();
+    ASSERT_TRUE(list->hasFocus());
+    EXPECT_TRUE(second->state().focused);
+    EXPECT_TRUE(second->state().selected);
+    EXPECT_EQ(view->focusChild(), second);
+    // The current item keeps its selection but not the focus once the list loses it.
+    Form1->findChild<QPushButton*>("Button1")->setFocus();
+    EXPECT_FALSE(second->state().focused);
+    EXPECT_TRUE(second->state().selected);
+    EXPECT_EQ(view->focusChild(), nullptr);
+
+    // A change of the rows drops the items' interfaces; the new rows have their own.
+    const QAccessible::Id old = QAccessible::uniqueId(second);
+    clickMenu("Clear list");
+    EXPECT_EQ(QAccessible::accessibleInterface(old), nullptr);
+    EXPECT_EQ(view->childCount(), 0);
+    EXPECT_EQ(view->child(0), nullptr);
+    list->Items().Add("/d.mp3");
+    ASSERT_NE(view->child(0), nullptr);
+    EXPECT_EQ(view->child(0)->text(QAccessible::Name), "/d.mp3");
 }

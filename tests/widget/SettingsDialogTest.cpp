@@ -8,6 +8,7 @@
 #include "TempDir.h"
 #include "Unit3.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -309,4 +310,23 @@ TEST_F(SettingsInTheProgram, MainWindowLoadsTheFileAndConfigShowsTheDialog)
     Form1->findChild<QPushButton*>("Button2")->click();
     EXPECT_TRUE(Form3->isVisible());
     EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(SettingsDialog, ScreenReaderHearsEachBoxByItsLabelWithItsKeyAsValue)
+{
+    form->show();
+    const std::pair<const char*, const char*> boxes[] = {
+        {"Random", "Play random mp3"}, {"Next", "Play next mp3"},        {"Last", "Play last mp3"},
+        {"PauseResume", "Pause/Resume"}, {"Stop", "Stop mp3"},           {"ExiT", "Application Exit"},
+        {"VolumePlus", "Volume +"},      {"VolumeMinus", "Volume -"},
+    };
+    for (size_t i = 0; i < std::size(boxes); ++i) {
+        QAccessibleInterface* box = QAccessible::queryAccessibleInterface(combo(boxes[i].first));
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(box->role(), QAccessible::ComboBox);
+        EXPECT_EQ(box->text(QAccessible::Name), boxes[i].second);
+        EXPECT_EQ(box->text(QAccessible::Value).toStdString(), DefaultKeys[i]);
+        ASSERT_NE(box->textInterface(), nullptr);
+        EXPECT_EQ(box->textInterface()->text(0, -1).toStdString(), DefaultKeys[i]);
+    }
 }
