@@ -4,35 +4,18 @@
 
 #include "Application.h"
 #include "Handler.h"
+#include "LinkLabel.h"
 #include "QtText.h"
 #include "Shell.h"
 
-#include <QMouseEvent>
 #include <QPushButton>
+#include <QShowEvent>
 
 namespace quellora {
 
 TForm5* Form5 = nullptr;
 
 namespace {
-// A label that reports clicks, as the link labels of the box need.
-class ClickFilter : public QObject {
-public:
-    ClickFilter(QObject* parent, std::function<void()> onClick) : QObject(parent), onClick_(std::move(onClick)) {}
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() == QEvent::MouseButtonRelease &&
-            static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-            RunHandler(onClick_);
-            return true;
-        }
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    std::function<void()> onClick_;
-};
-
 std::string text(const QLabel* label)
 {
     return FromQString(label->text());
@@ -45,10 +28,11 @@ TForm5::TForm5(QWidget* mainForm) : TDialogForm(mainForm), ui(new Ui::Form5)
     ApplyDialogLook(this, width(), height());
     ui->Icon->setPixmap(QPixmap(":/forms/quellora.xpm"));
 
-    ui->Label5->installEventFilter(new ClickFilter(this, [this] { Label5Click(); }));
-    ui->Label7->installEventFilter(new ClickFilter(this, [this] { Label7Click(); }));
-    ui->Label8->installEventFilter(new ClickFilter(this, [this] { Label8Click(); }));
-    ui->Label9->installEventFilter(new ClickFilter(this, [this] { Label9Click(); }));
+    // A click, Enter or Space on a focused link, or a screen reader's press.
+    ui->Label5->OnClick = [this] { Label5Click(); };
+    ui->Label7->OnClick = [this] { Label7Click(); };
+    ui->Label8->OnClick = [this] { Label8Click(); };
+    ui->Label9->OnClick = [this] { Label9Click(); };
     ConnectHandler(ui->Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     ShareKeyPress(ui->Button1);
     Create();
@@ -79,6 +63,14 @@ void TForm5::Label9Click() { openLink(MailLink(text(ui->Label9))); }
 void TForm5::Button1Click()
 {
     hide();
+}
+
+void TForm5::showEvent(QShowEvent* event)
+{
+    TDialogForm::showEvent(event);
+    // The box opens with "Ok" in focus, whichever link had it last time.
+    if (!event->spontaneous())
+        ui->Button1->setFocus();
 }
 
 void TForm5::FormKeyPress(char& key)

@@ -30,6 +30,7 @@ public:
 
 protected:
     void FormKeyPress(char& key) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void openLink(const std::string& link);
