@@ -2,6 +2,7 @@
 
 #include "Exceptions.h"
 #include "Forms.h"
+#include "GaugeAccessible.h"
 
 #include <QEvent>
 #include <QPainter>
@@ -56,6 +57,7 @@ TGauge::TGauge(QWidget* parent) : QWidget(parent)
     setAttribute(Qt::WA_TransparentForMouseEvents);
     resize(100, 100);
     font_ = TFont::FromQFont(font(), font_.Color);
+    InstallGaugeAccessibility();
 }
 
 bool TGauge::Loading() const
@@ -176,6 +178,7 @@ void TGauge::refreshNow()
 {
     ++repaintCount_;
     repaint();
+    announcePercent();
 }
 
 void TGauge::changeEvent(QEvent* event)

@@ -88,6 +88,8 @@ protected:
 
 private:
     void refreshNow();
+    // Tells a screen reader of a new percentage (GaugeAccessible.cpp).
+    void announcePercent();
     template <typename T>
     void setAndRepaint(T& field, T value);
     void paintBar(TCanvas& canvas, const TRect& inner, bool horizontal) const;
@@ -115,6 +117,7 @@ private:
     TColor color_ = clDefault; // clDefault: the parent's
     TFont font_;
     bool loading_ = false;
+    int announcedPercent_ = 0;
     int repaintCount_ = 0;
     int paintCount_ = 0;
 };
