@@ -63,6 +63,7 @@ void TApplication::Minimize()
     if (minimized_)
         return;
     minimized_ = true;
+    keepFocus();
     // Whoever takes the main window off the screen (the tray icon) does it
     // first; a window that is still shown goes to the taskbar.
     emit OnMinimize();
@@ -80,8 +81,24 @@ void TApplication::Restore()
         mainForm_->showNormal();
         mainForm_->raise();
         mainForm_->activateWindow();
+        giveFocusBack();
     }
     emit OnRestore();
+}
+
+void TApplication::keepFocus()
+{
+    focusBeforeMinimize_ = mainForm_ ? mainForm_->focusWidget() : nullptr;
+}
+
+void TApplication::giveFocusBack()
+{
+    // A window that the window manager activates while it is being hidden
+    // (the About box's link hides the box, then the window) hands its focus
+    // on to the next control, as if the focused one had gone away.
+    QWidget* focus = focusBeforeMinimize_;
+    if (focus && mainForm_ && focus->window() == mainForm_ && focus->isEnabled())
+        focus->setFocus(Qt::ActiveWindowFocusReason);
 }
 
 void TApplication::noteWindowState()
@@ -94,10 +111,13 @@ void TApplication::noteWindowState()
     if (iconic == minimized_)
         return;
     minimized_ = iconic;
-    if (iconic)
+    if (iconic) {
+        keepFocus();
         emit OnMinimize();
-    else
+    } else {
+        giveFocusBack();
         emit OnRestore();
+    }
 }
 
 bool TApplication::eventFilter(QObject* watched, QEvent* event)
@@ -133,6 +153,7 @@ void TApplication::Reset()
     formCount_ = 0;
     terminated_ = false;
     minimized_ = false;
+    focusBeforeMinimize_ = nullptr;
 }
 
 } // namespace quellora

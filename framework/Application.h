@@ -58,12 +58,17 @@ protected:
 private:
     void takeQuitRequest();
     void noteWindowState();
+    // The main window comes back with the keyboard focus where the user
+    // left it, also when it was activated while it went off the screen.
+    void keepFocus();
+    void giveFocusBack();
 
     std::string title_;
     QPointer<QWidget> mainForm_;
     int formCount_ = 0;
     bool terminated_ = false;
     bool minimized_ = false;
+    QPointer<QWidget> focusBeforeMinimize_;
     // The loop level of the main loop while it runs, 0 before and after.
     int mainLoopLevel_ = 0;
 };

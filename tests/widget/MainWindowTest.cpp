@@ -311,6 +311,22 @@ TEST_F(MainWindow, MinimizeAndTrayClickRestoreTheWindow)
     EXPECT_TRUE(Form1->isVisible());
 }
 
+TEST_F(MainWindow, TheWindowComesBackWithTheFocusWhereTheUserLeftIt)
+{
+    InstallSkin();
+    CreateForms();
+    ShowMainWindow();
+    QApplication::setActiveWindow(Form1);
+    Form1->Mp3LisT()->setFocus();
+    Application().Minimize();
+    // Activated by the window manager as it went off the screen (after an
+    // About link), the window handed its focus on to the next button.
+    Form1->findChild<QPushButton*>("Button1")->setFocus();
+    Form1->TrayIconClick();
+    QApplication::setActiveWindow(Form1);
+    EXPECT_TRUE(Form1->Mp3LisT()->hasFocus());
+}
+
 TEST_F(MainWindow, TrayIconCarriesTheHint)
 {
     InstallSkin();
