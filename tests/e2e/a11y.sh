@@ -12,12 +12,7 @@ fi
 source "$(dirname "$0")/lib.sh"
 e2e_setup "$1"
 
-mkdir -p "$E2E_DIR/bin"
-export E2E_LINKS="$E2E_DIR/links"
-printf '#!/bin/sh\nprintf "%%s\\n" "$*" >>"$E2E_LINKS"\n' >"$E2E_DIR/bin/xdg-open"
-chmod +x "$E2E_DIR/bin/xdg-open"
-export PATH="$E2E_DIR/bin:$PATH"
-: >"$E2E_LINKS"
+e2e_url_handler
 
 e2e_songs 2 6
 # Random play on (its first pick is the first item); every key box set.

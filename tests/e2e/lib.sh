@@ -138,6 +138,18 @@ e2e_start_tray() {
   e2e_wait 20 '[[ -n "$(xdotool search --onlyvisible --class trayer 2>/dev/null)" ]]' || e2e_fail "trayer did not start"
 }
 
+# e2e_url_handler: the desktop's handler of web and mail links, as xdg-open
+# is called, becomes a stand-in first on PATH that logs each link it is
+# given, a line each, to $E2E_LINKS.
+e2e_url_handler() {
+  mkdir -p "$E2E_DIR/bin"
+  export E2E_LINKS="$E2E_DIR/links"
+  printf '#!/bin/sh\nprintf "%%s\\n" "$*" >>"$E2E_LINKS"\n' >"$E2E_DIR/bin/xdg-open"
+  chmod +x "$E2E_DIR/bin/xdg-open"
+  export PATH="$E2E_DIR/bin:$PATH"
+  : >"$E2E_LINKS"
+}
+
 # e2e_wait SECONDS 'condition': polls the condition every 0.1 s.
 e2e_wait() {
   local seconds="$1" condition="$2" i
