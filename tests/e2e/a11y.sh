@@ -19,8 +19,10 @@ e2e_songs 2 6
 printf '[Keys]\r\nRandom=/\r\nLasT=none\r\nPauseResume=*\r\nNext=F5\r\nStop=none\r\nExit=none\r\nVolumePlus=+\r\nVolumeMinus=-\r\n[Other]\r\nPlayrandom=yes\r\n' \
   >"$E2E_APP/Config.ini"
 
-# The desktop turns accessibility on as a screen reader's start does; the
-# player reads it when it starts.
+# The accessibility bus keeps its socket in the test's own runtime folder,
+# not in one that other runs share. The desktop turns accessibility on as a
+# screen reader's start does; the player reads it when it starts.
+dbus-update-activation-environment XDG_RUNTIME_DIR
 dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.freedesktop.DBus.Properties.Set \
   string:org.a11y.Status string:IsEnabled variant:boolean:true >/dev/null ||
   e2e_fail "the accessibility bus did not start"
