@@ -6,6 +6,7 @@
 
 set -euo pipefail
 
+E2E_LIB_DIR="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 E2E_XVFB_PID=""
 E2E_PIDS=()
 E2E_WESTON_RUNS=0
@@ -25,7 +26,7 @@ e2e_cleanup() {
 }
 
 # e2e_prepare BUILD_DIR: copies the player and its Skin/ into $E2E_APP and
-# makes a private XDG_RUNTIME_DIR; starts no display server.
+# gives the test surroundings of its own; starts no display server.
 e2e_prepare() {
   local build="$1"
   E2E_BUILD="$(cd "$build" && pwd)"
@@ -35,9 +36,20 @@ e2e_prepare() {
   cp "$build/quellora" "$E2E_APP/"
   cp -r "$build/Skin" "$E2E_APP/Skin"
   trap e2e_cleanup EXIT
-  export XDG_RUNTIME_DIR="$E2E_DIR/runtime"
-  mkdir -p -m 700 "$XDG_RUNTIME_DIR"
-  unset QT_QPA_PLATFORM
+  # Nothing of the user or the desktop session that runs the tests reaches
+  # them: the player and the helpers (openbox, xterm, trayer, playerctl) find
+  # a new, empty home and runtime folder, only the display servers the test
+  # starts, and no session bus but one the test made itself (mpris.sh). Were
+  # the caller's bus reached, or one started on the test's display by
+  # dbus-launch where that is installed, the tray icon or the media controls
+  # could go there.
+  export HOME="$E2E_DIR/session-home" XDG_RUNTIME_DIR="$E2E_DIR/runtime"
+  mkdir -p -m 700 "$HOME" "$XDG_RUNTIME_DIR"
+  unset XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME XDG_STATE_HOME
+  unset DISPLAY WAYLAND_DISPLAY XDG_SESSION_TYPE XDG_CURRENT_DESKTOP DESKTOP_SESSION XMODIFIERS
+  unset QT_QPA_PLATFORM QT_QPA_PLATFORMTHEME QT_STYLE_OVERRIDE QT_IM_MODULE QT_FONT_DPI QT_SCALE_FACTOR \
+    QT_SCREEN_SCALE_FACTORS QT_AUTO_SCREEN_SCALE_FACTOR QT_ENABLE_HIGHDPI_SCALING
+  [[ -n "${QUELLORA_E2E_BUS:-}" ]] || export DBUS_SESSION_BUS_ADDRESS="unix:path=$E2E_DIR/no-bus"
 }
 
 # e2e_install_source: prints the folder to install the build from (cmake
@@ -68,8 +80,8 @@ e2e_setup() {
   e2e_wait 20 '[[ -s "$E2E_DIR/display" ]]' || e2e_fail "Xvfb did not start"
   export DISPLAY=":$(head -n1 "$fdfile")"
   # The desktop's window manager: it frames, focuses, iconifies and restores
-  # windows as a user's does.
-  openbox --sm-disable >"$E2E_DIR/openbox.log" 2>&1 &
+  # windows as a user's does, with a configuration of the tests' own.
+  openbox --sm-disable --config-file "$E2E_LIB_DIR/openbox.xml" >"$E2E_DIR/openbox.log" 2>&1 &
   E2E_PIDS+=($!)
   e2e_wait 20 'xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"' ||
     e2e_fail "openbox did not start"
