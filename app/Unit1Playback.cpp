@@ -88,12 +88,16 @@ void TForm1::startSelected(int index)
     openAndPlay();
 }
 
+// The Play and Pause buttons act on the double-clicked file and, as the
+// pause key does, on the file the device holds: a file that random play,
+// the end of a file, a key or the media controls started is the one the
+// status line names, and the buttons pause and resume it too.
 void TForm1::Button3Click()
 {
     const int count = Mp3LisT()->Items().Count();
     if (count == 0)
         MessageDlgError("Nothing to play! Load some files first!");
-    if (status_ == PauseStatus(CurrentFile)) {
+    if (status_ == PauseStatus(CurrentFile) || status_ == PauseStatus(PLayer->FileName)) {
         PLayer->Resume();
         SetStatusLine(PlayingStatus(PLayer->FileName));
     } else if (PlayRandom() && Mp3LisT()->Items().Count() > 0) {
@@ -105,12 +109,17 @@ void TForm1::Button4Click()
 {
     if (status_.empty())
         return;
-    if (status_ == PauseStatus(CurrentFile)) {
-        PLayer->Resume();
-        SetStatusLine(PlayingStatus(CurrentFile));
-    } else if (status_ == PlayingStatus(CurrentFile)) {
-        PLayer->Pause();
-        SetStatusLine(PauseStatus(CurrentFile));
+    for (const std::string& file : {CurrentFile, PLayer->FileName}) {
+        if (status_ == PauseStatus(file)) {
+            PLayer->Resume();
+            SetStatusLine(PlayingStatus(file));
+            return;
+        }
+        if (status_ == PlayingStatus(file)) {
+            PLayer->Pause();
+            SetStatusLine(PauseStatus(file));
+            return;
+        }
     }
 }
 

@@ -313,17 +313,33 @@ TEST_F(Playback, EndWithAnEmptyListWaitsUntilAFileIsAdded)
     EXPECT_EQ(status(), playing(files[1]));
 }
 
-TEST_F(Playback, AfterATickStartPauseButtonIgnoresTheNewFile)
+TEST_F(Playback, ButtonsPauseAndResumeAFileThatRandomPlayOrTheEndStarted)
 {
-    Start(2);
+    Start(3);
+    setRandom(true);
+    Form1->Button3Click();
+    ASSERT_EQ(status(), playing(files[0]));
+    Form1->Button4Click();
+    EXPECT_EQ(status(), paused(files[0]));
+    EXPECT_EQ(mode(), MCI_MODE_PAUSE);
+    // Play resumes it rather than starting another random file.
+    Form1->Button3Click();
+    EXPECT_EQ(status(), playing(files[0]));
+    EXPECT_EQ(mode(), MCI_MODE_PLAY);
+    EXPECT_EQ(opened().size(), 1u);
+
+    setRandom(false);
     doubleClick(0);
     mci->PlayToEnd(device());
     tick();
     ASSERT_EQ(status(), playing(files[1]));
-    mci->Calls.clear();
     Form1->Button4Click();
-    EXPECT_TRUE(mci->Calls.empty());
+    EXPECT_EQ(status(), paused(files[1]));
+    EXPECT_EQ(mode(), MCI_MODE_PAUSE);
+    Form1->Button4Click();
     EXPECT_EQ(status(), playing(files[1]));
+    EXPECT_EQ(mode(), MCI_MODE_PLAY);
+    EXPECT_EQ(CurrentFile, files[0]) << "only a double-click names it";
 }
 
 TEST_F(Playback, FailedStartGoesIdleAndIsReportedOnce)
