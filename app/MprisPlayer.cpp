@@ -6,6 +6,7 @@
 #include "MPlayer.h"
 #include "Paths.h"
 #include "QtText.h"
+#include "RandomIndex.h"
 #include "Unit1.h"
 #include "Unit3.h"
 #include "Unit4.h"
@@ -172,16 +173,15 @@ void TMprisPlayer::run(const QDBusMessage& message, F&& action)
 
 void TMprisPlayer::startPlayback()
 {
-    // From idle, Play starts as the Play button does with random play on,
-    // and otherwise plays the selected item, or the first, as the next key
-    // would: after Stop that is the stopped file again, from its start.
+    // From idle, Play starts the item that the Play button picks with random
+    // play on, and otherwise the selected item, or the first: after Stop
+    // that is the stopped file again, from its start. Either is selected,
+    // as a double-click on it would leave it, so that Next goes on from it.
     TListBox* list = form_->Mp3LisT();
-    if (list->Items().Count() == 0)
+    const int count = list->Items().Count();
+    if (count == 0)
         return;
-    if (form_->PlayRandom())
-        form_->StartRandom();
-    else
-        form_->startSelected(std::max(list->ItemIndex(), 0));
+    form_->startSelected(form_->PlayRandom() ? RandomIndex(count) : std::max(list->ItemIndex(), 0));
 }
 
 void TMprisPlayer::Next(const QDBusMessage& message)
@@ -246,6 +246,8 @@ void TMprisPlayer::seekTo(std::int64_t ms)
             throw EMCIDeviceError(text.empty() ? "Unknown error code" : text);
         }
     }
+    // The gauge shows the new place at once, also while paused.
+    form_->UpdateGauge();
     emit Seeked(Position());
 }
 

@@ -87,6 +87,9 @@ public:
     void Button5Click(); // Stop
     void Mp3LisTDblClick();
     void GeTTimer();
+    // The gauge shows the device's length and position, as a tick sets it;
+    // also while paused, when the position was moved from outside.
+    void UpdateGauge();
     // The device has completed a command with notification.
     void PLayerNotify();
     // The three ways to start a file (a double-click is the third).

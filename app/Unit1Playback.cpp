@@ -158,8 +158,7 @@ void TForm1::GeTTimer()
         gauge->SetProgress(0);
         return;
     }
-    gauge->SetMaxValue(PLayer->TrackLength(1));
-    gauge->SetProgress(PLayer->Position());
+    UpdateGauge();
     scheduleTicks(false);
     if (gauge->Progress() != gauge->MaxValue())
         return;
@@ -170,6 +169,13 @@ void TForm1::GeTTimer()
         StartRandom();
     else
         StartNext();
+}
+
+void TForm1::UpdateGauge()
+{
+    TGauge* gauge = ui->Progress;
+    gauge->SetMaxValue(PLayer->TrackLength(1));
+    gauge->SetProgress(PLayer->Position());
 }
 
 void TForm1::PLayerNotify()

@@ -125,8 +125,18 @@ pos=$(pc position)
 awk -v p="$pos" 'BEGIN { exit !(p >= 20 && p < 30) }' || e2e_fail "position 20 reads back $pos"
 pc pause >/dev/null
 seen status Paused "pause"
+# The gauge follows a seek while paused: at 150 of 180 s its bar reaches past 70 %, at 40 s not.
+gauge_at_70() {
+  local wx wy
+  read -r wx wy _ _ < <(e2e_geometry "$E2E_WIN")
+  e2e_screenshot "$E2E_DIR/gauge.png"
+  e2e_pixel "$E2E_DIR/gauge.png" $((wx + 25 + 464 * 70 / 100)) $((wy + 458))
+}
+pc position 150 >/dev/null
+e2e_wait 10 '[[ "$(gauge_at_70)" == 255,128,0 ]]' || e2e_fail "a seek while paused: the gauge shows $(gauge_at_70) at 70 %"
 pc position 40 >/dev/null
 [[ "$(pc status)" == Paused ]] || e2e_fail "a seek while paused left the status $(pc status)"
+e2e_wait 10 '[[ "$(gauge_at_70)" == 128,128,128 ]]' || e2e_fail "a seek back while paused: the gauge shows $(gauge_at_70) at 70 %"
 pos=$(pc position)
 awk -v p="$pos" 'BEGIN { exit !(p >= 40 && p < 41) }' || e2e_fail "position 40 while paused reads back $pos"
 pc play >/dev/null
@@ -212,6 +222,19 @@ e2e_wait 20 '[[ "$(playerctl -l | sort | xargs)" == "quellora quellora.instance$
 kill "$second"
 
 # 9. Quit ends the player, as ExiT does.
+mpris org.mpris.MediaPlayer2.Quit >/dev/null
+e2e_wait_exit 20
+
+# With random play on, play from idle starts the generator's first pick (the
+# first item) and selects it, so that next goes on to the second.
+printf '[Other]\r\nPlayrandom=yes\r\n' >"$E2E_APP/Config.ini"
+e2e_start
+e2e_wait_main_window
+e2e_wait 20 'playerctl -l 2>/dev/null | grep -qx quellora' || e2e_fail "the player did not come back on the bus"
+pc play >/dev/null
+holds a.mp3 "random play from idle"
+pc next >/dev/null
+holds b.mp3 "next after random play from idle"
 mpris org.mpris.MediaPlayer2.Quit >/dev/null
 e2e_wait_exit 20
 
