@@ -287,17 +287,27 @@ void TMprisPlayer::OpenUri(const QString& uri, const QDBusMessage& message)
                    QStringLiteral("Only local file URIs are opened: %1").arg(uri));
         return;
     }
-    if (!FileExists(*path)) {
+    // By the name the list would hold: "/music/%2F..%2Fmusic/a.mp3" is the listed "/music/a.mp3".
+    const std::string song = NormalPath(*path);
+    if (!FileExists(song)) {
         replyError(message, QStringLiteral("org.freedesktop.DBus.Error.FileNotFound"),
-                   QStringLiteral("No such file: %1").arg(ToShownText(*path)));
+                   QStringLiteral("No such file: %1").arg(ToShownText(song)));
         return;
     }
-    run(message, [this, &path] {
-        // As "Add file" adds it, then it plays.
-        TStringListModel& items = form_->Mp3LisT()->Items();
-        items.Add(*path);
-        form_->SaveDefaultList();
-        form_->startSelected(items.Count() - 1);
+    // Refused before anything changes: the list and what plays stay as they were.
+    if (!IsReadableSong(song)) {
+        replyError(message, QDBusError::errorString(QDBusError::InvalidArgs),
+                   QStringLiteral("Not a song that can be read: %1").arg(ToShownText(song)));
+        return;
+    }
+    run(message, [this, &song] {
+        // As "Open with" takes a song: added as "Add file" adds it unless it
+        // is listed already, then it plays.
+        const int count = form_->Mp3LisT()->Items().Count();
+        const int at = form_->ListSong(song);
+        if (form_->Mp3LisT()->Items().Count() > count)
+            form_->SaveDefaultList();
+        form_->startSelected(at);
     });
 }
 

@@ -80,6 +80,10 @@ public:
     // The arguments of a second start of the player, handed over to this
     // one (full paths): acted on as if given at start-up.
     void TakeArguments(const std::vector<std::string>& args);
+    // The place of a song from outside ("Open with", the media controls), by
+    // its full path: one already listed stays where it is, another joins the
+    // end (not saved).
+    int ListSong(const std::string& path);
 
     // Playback.
     void Button3Click(); // Play
@@ -154,6 +158,9 @@ extern std::string CurrentFile;
 // list file.
 bool IsSongFile(const std::string& path);
 bool IsListFileName(const std::string& path);
+// A song the list takes from outside (the command line, a drop, the media
+// controls): a song file that can be read, whose name fits in a list file.
+bool IsReadableSong(const std::string& path);
 
 // The existing files among command-line arguments, in their order: the
 // songs, and every other file, which is read as a list file.

@@ -14,21 +14,7 @@
 #include <strings.h>
 #include <unistd.h>
 
-#include <climits>
-
 namespace quellora {
-
-namespace {
-
-int indexOf(const TStringListModel& items, const std::string& item)
-{
-    for (int i = 0; i < items.Count(); ++i)
-        if (items.Items()[size_t(i)] == item)
-            return i;
-    return -1;
-}
-
-} // namespace
 
 bool IsListFileName(const std::string& path)
 {
@@ -38,6 +24,11 @@ bool IsListFileName(const std::string& path)
 bool IsSongFile(const std::string& path)
 {
     return !IsListFileName(path) && IsMp3File(path);
+}
+
+bool IsReadableSong(const std::string& path)
+{
+    return IsSongFile(path) && FitsListFile(path) && access(path.c_str(), R_OK) == 0;
 }
 
 void TForm1::SaveDefaultList()
@@ -111,7 +102,7 @@ void TForm1::Mp3LisTDropFiles(const std::vector<std::string>& paths)
         if (DirectoryExists(path)) {
             ScanDirectory(path.back() == '/' ? path : path + "/", items);
             changed = true;
-        } else if (IsSongFile(path)) {
+        } else if (IsReadableSong(path)) {
             items.Add(path);
             changed = true;
         }
@@ -138,28 +129,37 @@ void TForm1::TakeArguments(const std::vector<std::string>& args)
         BringToFront();
 }
 
+int TForm1::ListSong(const std::string& path)
+{
+    TStringListModel& items = Mp3LisT()->Items();
+    for (int i = 0; i < items.Count(); ++i)
+        if (items.Items()[size_t(i)] == path)
+            return i;
+    items.Add(path);
+    return items.Count() - 1;
+}
+
 void TForm1::takeMp3Arguments(const std::vector<std::string>& songs)
 {
     // Songs join the end of the list and are saved with it, as "Add file"
     // does; one already in the list is played from its place instead of
-    // being added a second time. The first one plays.
-    TStringListModel& items = Mp3LisT()->Items();
-    bool added = false;
+    // being added a second time, and one the list cannot take is left out.
+    // The first one plays.
+    const int count = Mp3LisT()->Items().Count();
     int first = -1;
     for (const std::string& song : songs) {
         // A song is kept by its full path, as "Add file" gives it.
-        const std::string path = AbsolutePath(song, WorkingDir());
-        int at = indexOf(items, path);
-        if (at < 0) {
-            items.Add(path);
-            at = items.Count() - 1;
-            added = true;
-        }
+        const std::string path = NormalPath(AbsolutePath(song, WorkingDir()));
+        if (!IsReadableSong(path))
+            continue;
+        const int at = ListSong(path);
         if (first < 0)
             first = at;
     }
-    if (added)
+    if (Mp3LisT()->Items().Count() > count)
         RunHandler([this] { SaveDefaultList(); });
+    if (first < 0)
+        return;
     Mp3LisT()->SetItemIndex(first);
     Mp3LisTDblClick();
 }

@@ -5,6 +5,7 @@
 #include "DirSearch.h"
 #include "Handler.h"
 #include "ListBox.h"
+#include "ListFile.h"
 #include "StringListModel.h"
 #include "Unit1.h"
 
@@ -19,9 +20,11 @@ void ScanDirectory(const std::string& dir, TStringListModel& list)
     if (!search.FindFirst(dir + "*.mp3", rec))
         return;
     do {
-        // Any directory is skipped, whatever further attributes it carries.
-        if (!(rec.Attr & faDirectory))
-            list.Add(dir + rec.Name);
+        // Any directory is skipped, whatever further attributes it carries,
+        // and so is a name that a list file cannot hold.
+        const std::string path = dir + rec.Name;
+        if (!(rec.Attr & faDirectory) && FitsListFile(path))
+            list.Add(path);
     } while (search.FindNext(rec));
 }
 

@@ -16,8 +16,9 @@ class TStringListModel;
 
 // Appends dir + name for every entry of `dir` (ending in "/") matching
 // "*.mp3" in any capitals, in the directory search's order (by name, without
-// regard to case). Directories are never added; a directory that cannot be
-// read adds nothing.
+// regard to case). Directories, and names with a line break (a list file
+// cannot hold them), are never added; a directory that cannot be read adds
+// nothing.
 void ScanDirectory(const std::string& dir, TStringListModel& list);
 
 class TForm2 : public TDialogForm {

@@ -45,6 +45,11 @@ ByteStrings splitInPlace(std::string text)
 
 } // namespace
 
+bool FitsListFile(std::string_view item)
+{
+    return item.find_first_of("\r\n") == std::string_view::npos;
+}
+
 ByteStrings SplitListText(std::string_view text)
 {
     return splitInPlace(std::string(text));

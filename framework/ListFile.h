@@ -15,6 +15,11 @@ ByteStrings SplitListText(std::string_view text);
 // Joins items into list-file text.
 std::string JoinListText(const ByteStrings& items);
 
+// True when `item` reads back from a list file as the one item it was
+// written as: it holds no line break (CR or LF). Other names cannot be kept
+// in a list.
+bool FitsListFile(std::string_view item);
+
 // Reads the whole file first; throws EFOpenError "Cannot open file %s".
 ByteStrings LoadListFile(const std::string& path);
 

@@ -11,6 +11,8 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
+#include <vector>
 
 namespace quellora {
 
@@ -223,6 +225,32 @@ bool IsMp3File(const std::string& path)
     if (n <= 0)
         return false;
     return isId3v2Tag(head, size_t(n)) || isMpegAudioFrame(head, size_t(n));
+}
+
+std::string NormalPath(const std::string& path)
+{
+    std::vector<std::string_view> parts;
+    for (size_t at = 0; at < path.size();) {
+        size_t end = path.find('/', at);
+        if (end == std::string::npos)
+            end = path.size();
+        const std::string_view part(path.data() + at, end - at);
+        if (part == "..") {
+            if (!parts.empty())
+                parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        at = end + 1;
+    }
+    const bool absolute = !path.empty() && path[0] == '/';
+    std::string normal;
+    for (std::string_view part : parts) {
+        if (absolute || !normal.empty())
+            normal += '/';
+        normal.append(part);
+    }
+    return normal.empty() && absolute ? "/" : normal;
 }
 
 std::string ResolveNoCase(const std::string& path)

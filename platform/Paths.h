@@ -38,6 +38,10 @@ bool DirectoryExists(const std::string& path);
 // header. A FIFO or a device is never opened to find out.
 bool IsMp3File(const std::string& path);
 
+// `path` with ".", ".." and repeated "/" worked out by name, as a file
+// manager writes it: "/music/./a//../b.mp3" is "/music/b.mp3".
+std::string NormalPath(const std::string& path);
+
 // The path of `path`, with its last component matched without regard to
 // letter case in its directory when no file of that exact name exists.
 std::string ResolveNoCase(const std::string& path);

@@ -197,6 +197,30 @@ seen metadata "Première lumière" "the end of the opened file"
 out=$(mpris org.mpris.MediaPlayer2.Player.OpenUri string:"file://$music/none.mp3" 2>&1) &&
   e2e_fail "opening a missing file succeeded"
 [[ "$out" == *FileNotFound* && "$(wc -l <"$E2E_APP/Default.qfl")" == 4 ]] || e2e_fail "opening a missing file: $out"
+# What is no song the list can take is refused before anything changes: a
+# FIFO, a device, a text file, a name with a line break, a file the user
+# may not read (root reads them all).
+mkfifo "$music/pipe.mp3"
+echo "not a song" >"$music/notes.txt"
+e2e_mp3 "$music/line"$'\n'"break.mp3"
+refused=("$music/pipe.mp3" /dev/zero "$music/notes.txt" "$music/line%0Abreak.mp3")
+if (($(id -u) != 0)); then
+  e2e_mp3 "$music/locked.mp3"
+  chmod 0 "$music/locked.mp3"
+  refused+=("$music/locked.mp3")
+fi
+cp "$E2E_APP/Default.qfl" "$E2E_DIR/before.qfl"
+for path in "${refused[@]}"; do
+  out=$(mpris org.mpris.MediaPlayer2.Player.OpenUri string:"file://$path" 2>&1) && e2e_fail "opening $path succeeded"
+  [[ "$out" == *InvalidArgs* ]] || e2e_fail "opening $path answered: $out"
+done
+cmp -s "$E2E_DIR/before.qfl" "$E2E_APP/Default.qfl" || e2e_fail "a refused file changed Default.qfl: $(cat -A "$E2E_APP/Default.qfl")"
+[[ "$(open_music)" == "$music/a.mp3" && "$(pc status)" == Playing ]] ||
+  e2e_fail "a refused file changed what plays: $(pc status), holding $(open_music)"
+# A listed song named another way plays from its place; nothing is added.
+out=$(pc open "file://${music// /%20}/%2F..%2Fmusic/b.mp3") || e2e_fail "open of a listed song named another way: $out"
+holds b.mp3 "open of a listed song"
+cmp -s "$E2E_DIR/before.qfl" "$E2E_APP/Default.qfl" || e2e_fail "open of a listed song changed Default.qfl"
 
 # 7. Raise brings the window out of the tray.
 e2e_wait 20 'e2e_tray_icon >/dev/null' || e2e_fail "the tray icon did not appear"

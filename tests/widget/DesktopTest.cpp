@@ -241,6 +241,34 @@ TEST_F(Desktop, SongsAreKnownByNameOrContentAndListFilesOfAnyOtherNameStayLists)
     EXPECT_TRUE(mci->CallsOf(MCI_OPEN).empty());
 }
 
+TEST_F(Desktop, SongsWithALineBreakInTheirNameOrThatCannotBeReadAreLeftOut)
+{
+    const std::string d = exeDir.path();
+    QDir().mkpath(QString::fromStdString(d + "album"));
+    for (const char* name : {"line\nbreak.mp3", "album/a.mp3", "album/carriage\rreturn.mp3", "ok.mp3"})
+        WriteBytes(d + name, "x");
+    WriteBytes(d + "Default.qfl", "");
+    // Neither a song nor a list: the argument adds nothing and reports nothing.
+    start({d + "line\nbreak.mp3"});
+    EXPECT_TRUE(items().empty());
+    EXPECT_TRUE(mci->CallsOf(MCI_OPEN).empty());
+    drop("file://" + d + "line%0Abreak.mp3\r\nfile://" + d + "album\r\nfile://" + d + "ok.mp3\r\n");
+    const ByteStrings expected{d + "album/a.mp3", d + "ok.mp3"};
+    EXPECT_EQ(items(), expected);
+    EXPECT_EQ(ReadBytes(d + "Default.qfl"), JoinListText(expected));
+    EXPECT_TRUE(boxes.empty());
+
+    // A song that cannot be read is no song to take (root reads anything: another user asks).
+    WriteBytes(d + "locked.mp3", "x");
+    ASSERT_EQ(chmod((d + "locked.mp3").c_str(), 0), 0);
+    ASSERT_EQ(chmod(d.c_str(), 0755), 0);
+    EXPECT_EQ(RunUnprivileged([&] {
+                  return std::string(IsReadableSong(d + "ok.mp3") ? "ok " : "refused ") +
+                         (IsReadableSong(d + "locked.mp3") ? "ok" : "refused");
+              }),
+              "ok refused");
+}
+
 TEST_F(Desktop, ReadOnlyProgramFolderKeepsListAndSettingsInTheUsersConfigFolder)
 {
     // The writable folder keeps the places beside the executable.
