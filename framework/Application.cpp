@@ -25,6 +25,7 @@ void TApplication::Initialize()
     QFont::insertSubstitution("Arial", "Liberation Sans");
     terminated_ = false;
     minimized_ = false;
+    LastFolder.clear();
 }
 
 void TApplication::SetTitle(const std::string& title)
@@ -154,6 +155,7 @@ void TApplication::Reset()
     terminated_ = false;
     minimized_ = false;
     focusBeforeMinimize_ = nullptr;
+    LastFolder.clear();
 }
 
 } // namespace quellora

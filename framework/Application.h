@@ -43,6 +43,10 @@ public:
     // The command-line arguments, the program's own path not included.
     std::vector<std::string> Params;
 
+    // The folder of the file last chosen in a file dialog during this run;
+    // empty until then.
+    std::string LastFolder;
+
     // Forget all state (for tests that build the windows more than once).
     void Reset();
 

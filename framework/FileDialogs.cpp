@@ -1,10 +1,13 @@
 #include "FileDialogs.h"
 
+#include "Application.h"
 #include "QtText.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 namespace quellora {
 
@@ -34,9 +37,12 @@ bool hasExtension(const std::string& path)
 
 std::string MapInitialDir(const std::string& dir)
 {
-    if (dir.size() == 3 && dir[1] == ':' && dir[2] == '\\')
-        return "/";
-    return dir;
+    if (!dir.empty() && QFileInfo(ToQString(dir)).isDir())
+        return dir;
+    if (!Application().LastFolder.empty())
+        return Application().LastFolder;
+    const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+    return FromQString(!music.isEmpty() && QFileInfo(music).isDir() ? music : QDir::homePath());
 }
 
 void TFileDialog::SetScript(Script s)
@@ -74,6 +80,8 @@ bool TFileDialog::Execute()
     if (save_ && !DefaultExt.empty() && !name.empty() && !hasExtension(name))
         name += "." + DefaultExt;
     FileName = name;
+    if (const auto slash = name.find_last_of('/'); slash != std::string::npos)
+        Application().LastFolder = name.substr(0, slash == 0 ? 1 : slash);
     return true;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The open and save dialogs: title, one-entry filter ("Text|*.ext"), default
-// extension, initial directory, and the file name last chosen offered again.
+// extension, initial directory, and the file name last chosen offered again
+// (in its folder).
 // Tests install a script that answers instead of the user.
 
 #include <functional>
@@ -48,7 +49,9 @@ public:
     TSaveDialog() : TFileDialog(true) {}
 };
 
-// "C:\" names the root on this system; other names are kept.
+// The folder a dialog opens in. An initial folder that names no folder here
+// (the drives "C:\" and "C" the dialogs were laid out with) gives the folder
+// last chosen from in this run, at first the user's music folder, or home.
 std::string MapInitialDir(const std::string& dir);
 
 } // namespace quellora

@@ -35,6 +35,22 @@ protected:
     }
 };
 
+// Sets an environment variable, or unsets it (nullptr), for the object's life.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : name_(name)
+    {
+        if (const char* old = std::getenv(name))
+            old_ = old;
+        value ? setenv(name, value, 1) : unsetenv(name);
+    }
+    ~ScopedEnv() { old_ ? setenv(name_, old_->c_str(), 1) : unsetenv(name_); }
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
 // Counts the times a window is shown.
 class ShowCounter : public QObject {
 public:
@@ -187,7 +203,6 @@ TEST_F(MainWindow, AddFileAppendsExistingFilesAndSavesTheDefaultList)
     EXPECT_EQ(requests[0].title, "Add mp3 to list");
     EXPECT_EQ(requests[0].filter, "Mp3 muzic files|*.mp3");
     EXPECT_EQ(requests[0].defaultExt, "mp3");
-    EXPECT_EQ(requests[0].initialDir, "/");
     EXPECT_EQ(requests[0].fileName, "");
     EXPECT_EQ(requests[1].fileName, song) << "the name last chosen is offered again";
 
@@ -198,6 +213,35 @@ TEST_F(MainWindow, AddFileAppendsExistingFilesAndSavesTheDefaultList)
     clickMenu("Add file");
     EXPECT_EQ(items().size(), 2u);
     EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(MainWindow, FileDialogsOpenInTheMusicFolderOrHomeThenWhereAFileWasLastChosen)
+{
+    TempDir home;
+    const std::string homeDir = home.path().substr(0, home.path().size() - 1);
+    const ScopedEnv homeVar("HOME", homeDir.c_str());
+    const ScopedEnv noUserDirs("XDG_CONFIG_HOME", nullptr);
+    InstallSkin();
+    CreateForms();
+    ShowMainWindow();
+    const std::string song = exeDir.file("song.mp3");
+    WriteBytes(song, "ID3");
+    std::vector<std::string> folders;
+    std::optional<std::string> answer;
+    TFileDialog::SetScript([&](const TFileDialogRequest& r) {
+        folders.push_back(r.initialDir);
+        return answer;
+    });
+    clickMenu("Load list"); // no music folder yet; cancelled
+    QDir().mkpath(QString::fromStdString(home.file("Music")));
+    clickMenu("Save list");
+    answer = song;
+    clickMenu("Add file");
+    answer = std::nullopt;
+    clickMenu("Load list");
+    clickMenu("Save list");
+    const std::string chosenIn = exeDir.path().substr(0, exeDir.path().size() - 1);
+    EXPECT_EQ(folders, (std::vector<std::string>{homeDir, home.file("Music"), home.file("Music"), chosenIn, chosenIn}));
 }
 
 TEST_F(MainWindow, LoadListReplacesTheListAndSavesIt)
