@@ -53,14 +53,11 @@ e2e_prepare() {
 }
 
 # e2e_install_source: prints the folder to install the build from (cmake
-# --install, cpack): the build itself, or, when the tester may not write
-# there (another user's build), a folder whose install script keeps its
-# install_manifest.txt; the files still come from the build.
+# --install, cpack): one of the test's own whose install script keeps its
+# install_manifest.txt there; the files still come from the build. The
+# build's own install_manifest.txt is the record of the user's install, and
+# the tester may not write there (another user's build).
 e2e_install_source() {
-  if [[ -w "$E2E_BUILD" ]]; then
-    echo "$E2E_BUILD"
-    return
-  fi
   local source="$E2E_DIR/install-source"
   mkdir -p "$source"
   sed "s|file(WRITE \"$E2E_BUILD/|file(WRITE \"$source/|" "$E2E_BUILD/cmake_install.cmake" >"$source/cmake_install.cmake"
