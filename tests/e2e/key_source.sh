@@ -48,7 +48,13 @@ for pair in semicolon:186 equal:187 comma:188 minus:189 period:190 slash:191 gra
   check "${pair%%:*}" "${pair##*:}"
 done
 check quotedbl 16 222
-for pair in BackSpace:8 Tab:9 Return:13 KP_Enter:13 Control_L:17 Control_R:17 Alt_L:18 Pause:19 \
+# xdotool presses a modifier's first key (Control_L) along with any other
+# key of that modifier, in a poll of its own as often as not: for the test,
+# Control_R belongs to no modifier.
+xmodmap -e "remove control = Control_R"
+check Control_R 17
+xmodmap -e "add control = Control_R"
+for pair in BackSpace:8 Tab:9 Return:13 KP_Enter:13 Control_L:17 Alt_L:18 Pause:19 \
   Escape:27 space:32 Prior:33 Next:34 End:35 Home:36 Left:37 Up:38 Right:39 Down:40 Print:44 \
   Insert:45 Delete:46 KP_Multiply:106 KP_Add:107 KP_Subtract:109 KP_Divide:111 Scroll_Lock:145; do
   check "${pair%%:*}" "${pair##*:}"
