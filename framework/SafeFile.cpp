@@ -237,14 +237,16 @@ bool ReadWholeFile(const std::string& path, std::string& data)
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return false;
+    // Only a regular file has an end: a device such as /dev/zero would be
+    // read until memory runs out, and a FIFO opened without blocking holds
+    // nothing yet.
     struct stat st {};
-    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         return false;
     }
     data.clear();
-    if (S_ISREG(st.st_mode))
-        data.reserve(size_t(st.st_size));
+    data.reserve(size_t(st.st_size));
     char buffer[1 << 16];
     for (;;) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);

@@ -50,7 +50,8 @@ private:
     std::string buffer_;
 };
 
-// Reads a whole file; false when it cannot be opened or read.
+// Reads a whole regular file; false when it cannot be opened or read, or
+// is no regular file (a folder, a device, a FIFO).
 bool ReadWholeFile(const std::string& path, std::string& data);
 
 } // namespace quellora

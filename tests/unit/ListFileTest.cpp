@@ -95,6 +95,11 @@ TEST(ListFileErrors, MissingOrUnreadableFileNamesThePath)
         EXPECT_EQ(e.Message, "Cannot open file " + missing);
     }
     EXPECT_THROW(LoadListFile(dir.path()), EFOpenError);
+    // A device never ends and a FIFO may never be written: neither is read.
+    EXPECT_THROW(LoadListFile("/dev/zero"), EFOpenError);
+    const std::string fifo = dir.file("pipe.qfl");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_THROW(LoadListFile(fifo), EFOpenError);
 }
 
 TEST(ListFileErrors, SaveIntoMissingDirectoryCannotCreate)
