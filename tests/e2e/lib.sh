@@ -313,3 +313,22 @@ e2e_list() {
   local item
   for item in "$@"; do printf '%s\r\n' "$item" >>"$file"; done
 }
+
+# e2e_threads PID: reads each thread of PID into E2E_T_NAME, E2E_T_WAKES
+# (voluntary context switches: the thread slept and was woken) and E2E_T_NS
+# (nanoseconds on a CPU), by thread id; threads gone since keep their last
+# figures until the arrays are emptied. Shell built-ins only, so that
+# sampling often costs no process.
+declare -gA E2E_T_NAME=() E2E_T_WAKES=() E2E_T_NS=()
+e2e_threads() {
+  local t tid ns line lines=()
+  for t in /proc/"$1"/task/*; do
+    tid=${t##*/}
+    { read -r ns _ <"$t/schedstat" && mapfile -t lines <"$t/status"; } 2>/dev/null || continue
+    for line in "${lines[@]}"; do
+      [[ "$line" == voluntary_ctxt_switches:* ]] && E2E_T_WAKES[$tid]=${line##*[[:space:]]}
+    done
+    E2E_T_NS[$tid]=$ns
+    [[ -n "${E2E_T_NAME[$tid]:-}" ]] || read -r E2E_T_NAME[$tid] <"$t/comm" 2>/dev/null || E2E_T_NAME[$tid]="?"
+  done
+}
