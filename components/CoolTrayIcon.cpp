@@ -3,18 +3,17 @@
 
 #include "Application.h"
 #include "Handler.h"
+#include "TrayHostWatch.h"
 
 #include <QSystemTrayIcon>
-#include <QTimer>
 #include <QWidget>
 
 namespace quellora {
 
 TCoolTrayIcon::TCoolTrayIcon(QWidget* owner)
-    : QObject(owner), owner_(owner), tray_(new QSystemTrayIcon(this)), trayWatch_(new QTimer(this))
+    : QObject(owner), owner_(owner), tray_(new QSystemTrayIcon(this)), trayHost_(new TTrayHostWatch(this))
 {
-    trayWatch_->setInterval(500);
-    connect(trayWatch_, &QTimer::timeout, this, [this] { watchTray(); });
+    trayHost_->OnChange = [this](bool present) { trayHostChanged(present); };
     connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger)
             Click();
@@ -53,22 +52,16 @@ void TCoolTrayIcon::ApplicationMinimized()
 {
     // Without a notification area the window stays minimised in the
     // taskbar rather than vanishing beyond reach.
-    if (MinimizeToTray && InTray() && owner_) {
+    if (MinimizeToTray && InTray() && owner_)
         owner_->hide();
-        trayWatch_->start();
-    }
 }
 
-void TCoolTrayIcon::watchTray()
+void TCoolTrayIcon::trayHostChanged(bool present)
 {
-    if (!owner_ || owner_->isVisible()) {
-        trayWatch_->stop();
-    } else if (!InTray()) {
-        // The notification area went away with the only way back: the
-        // window waits in the taskbar instead.
-        trayWatch_->stop();
+    // The notification area went away with the only way back to a window
+    // hidden in it: the window waits in the taskbar instead.
+    if (!present && owner_ && !owner_->isVisible() && Application().Minimized())
         owner_->showMinimized();
-    }
 }
 
 void TCoolTrayIcon::Click()

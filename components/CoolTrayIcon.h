@@ -9,10 +9,11 @@
 #include <string>
 
 class QSystemTrayIcon;
-class QTimer;
 class QWidget;
 
 namespace quellora {
+
+class TTrayHostWatch;
 
 class TCoolTrayIcon : public QObject {
     Q_OBJECT
@@ -41,12 +42,12 @@ public:
     void Click();
 
 private:
-    void watchTray();
+    // The notification area came or went.
+    void trayHostChanged(bool present);
 
     QWidget* owner_;
     QSystemTrayIcon* tray_;
-    // Runs while the owner is hidden in the tray.
-    QTimer* trayWatch_;
+    TTrayHostWatch* trayHost_;
     std::string hint_;
     bool iconVisible_ = false;
 };
