@@ -13,8 +13,10 @@
 #include "Handler.h"
 #include "ListBox.h"
 #include "MPlayer.h"
+#include "OnScreen.h"
 #include "Paths.h"
 #include "SkinRegion.h"
+#include "SurfaceCopy.h"
 #include "SurfaceDrag.h"
 #include "Timer.h"
 #include "Unit2.h"
@@ -25,7 +27,9 @@
 #include <QIcon>
 #include <QImage>
 #include <QPixmap>
+#include <QPixmapCache>
 #include <QMenu>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPushButton>
 
@@ -75,6 +79,16 @@ TForm1::TForm1() : TForm(nullptr, Qt::Window | Qt::FramelessWindowHint), ui(new 
     PLayer = new TMediaPlayer(this);
     PLayer->OnNotify = [this] { PLayerNotify(); };
 
+    // Back on the screen, the gauge catches up at once. Off it, the
+    // toolkit's cache of drawn pieces (button faces, icons) is let go: it
+    // would wake the player half a minute later only to drop them.
+    onScreen_ = new TOnScreen(this);
+    onScreen_->OnChange = [this](bool onScreen) {
+        if (!onScreen)
+            QPixmapCache::clear();
+        scheduleTicks(true);
+    };
+
     // The body drags the window; what is drawn on it lets the mouse through.
     auto* drag = new TSurfaceDrag(this);
     for (QWidget* surface : std::initializer_list<QWidget*>{ui->Bck, ui->GifUp, ui->Status, ui->Progress})
@@ -88,6 +102,8 @@ TForm1::TForm1() : TForm(nullptr, Qt::Window | Qt::FramelessWindowHint), ui(new 
 
 TForm1::~TForm1()
 {
+    // The window's own destruction hides it: nothing is left to schedule.
+    onScreen_->OnChange = nullptr;
     unwatchKeys();
     delete ui;
 }
@@ -213,14 +229,15 @@ void TForm1::applySkinRegion()
     }
 }
 
-void TForm1::FormPaint()
+void TForm1::FormPaint(const QRegion& area)
 {
-    QPainter(this).drawImage(0, 0, SkinBitmap);
+    if (!CopyToSurface(this, redirected(nullptr), area, SkinBitmap))
+        QPainter(this).drawImage(0, 0, SkinBitmap);
 }
 
 void TForm1::paintEvent(QPaintEvent* event)
 {
-    RunHandler([this] { FormPaint(); });
+    RunHandler([&] { FormPaint(event->region()); });
 }
 
 void TForm1::FormShow()

@@ -23,6 +23,7 @@ class TCoolTrayIcon;
 class TKeySource;
 class TListBox;
 class TMediaPlayer;
+class TOnScreen;
 class TTimer;
 
 class TForm1 : public TForm {
@@ -119,7 +120,8 @@ protected:
     void FormCreate() override;
     void FormShow() override;
     void FormClose() override;
-    void FormPaint();
+    // Draws SkinBitmap at (0, 0) where `area` needs it.
+    void FormPaint(const QRegion& area);
     void paintEvent(QPaintEvent* event) override;
 
 private:
@@ -134,7 +136,8 @@ private:
     void takeMp3Arguments(const std::vector<std::string>& songs);
     // The heartbeat runs only while something is due: keys come from the
     // key source's own events, the gauge and the end check from GeT while a
-    // file plays.
+    // file plays and the window is on the screen (the device's report of the
+    // end runs a tick when nobody sees the gauge).
     void watchKeys();
     void unwatchKeys();
     void scheduleTicks(bool soon);
@@ -144,6 +147,7 @@ private:
     // MP3 files named on the command line are taken at the first show only.
     bool mp3ArgumentsTaken_ = false;
     TKeySource* keysWatched_ = nullptr;
+    TOnScreen* onScreen_ = nullptr;
     // The key source cannot say when keys arrive: every tick polls it.
     bool keysPolled_ = false;
 };

@@ -2,10 +2,11 @@
 // on the playlist and the heartbeat tick, all through the player device. The
 // status line is the one record of what is playing.
 //
-// The heartbeat runs on demand, so that an idle player sleeps: keys are
-// polled when the key source has taken some in, the gauge and the end check
-// tick only while a file plays, when the gauge's shown percentage is due to
-// change, and the device's report of the end runs a tick at once.
+// The heartbeat runs on demand, so that an idle or hidden player sleeps: keys
+// are polled when the key source has taken some in, the gauge and the end
+// check tick only while a file plays and the window is on the screen, when
+// the gauge's shown percentage is due to change, and the device's report of
+// the end runs a tick at once.
 
 #include "Unit1.h"
 
@@ -17,6 +18,7 @@
 #include "KeyState.h"
 #include "ListBox.h"
 #include "MPlayer.h"
+#include "OnScreen.h"
 #include "Paths.h"
 #include "RandomIndex.h"
 #include "Timer.h"
@@ -215,7 +217,8 @@ void TForm1::scheduleTicks(bool soon)
         return;
     }
     const bool playing = !status_.empty() && !status_.starts_with("Pause <");
-    if (!playing)
+    // Nobody sees the gauge: the end comes from the device's report.
+    if (!playing || !onScreen_ || !onScreen_->OnScreen())
         GeT->SetInterval(0);
     else
         GeT->SetInterval(soon ? TTimer::Resolution : gaugeStepMs());

@@ -18,6 +18,7 @@ TRxGIFAnimator::TRxGIFAnimator(QWidget* parent)
 {
     Graphic = image_.get();
     image_->OnChange = [this](TGraphic&) { ImageChanged(); };
+    timer_->SetSuspended(!OnScreen());
 }
 
 TRxGIFAnimator::~TRxGIFAnimator()
@@ -205,6 +206,14 @@ QSize TRxGIFAnimator::sizeHint() const
     if (image_->Empty() || !ScreenFits(*image_))
         return TRxImageControl::sizeHint();
     return QSize(image_->LogicalWidth(), image_->LogicalHeight());
+}
+
+void TRxGIFAnimator::OnScreenChanged(bool onScreen)
+{
+    // Off the screen a tick would change nothing: the worker sleeps until
+    // the banner is back, and goes on from the frame it showed.
+    if (timer_)
+        timer_->SetSuspended(!onScreen);
 }
 
 void TRxGIFAnimator::showEvent(QShowEvent* event)

@@ -96,6 +96,8 @@ protected:
     void PaintFrame(TCanvas& canvas) override;
     void PicturePainted(bool whole) override;
     void AdjustAutoSize() override;
+    // The timer runs only while somebody can see the banner.
+    void OnScreenChanged(bool onScreen) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 

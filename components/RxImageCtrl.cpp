@@ -2,12 +2,12 @@
 
 #include "Forms.h"
 #include "Handler.h"
+#include "OnScreen.h"
+#include "SurfaceCopy.h"
 
-#include <QBackingStore>
 #include <QCoreApplication>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QWindow>
 #include <QThread>
 
 #include <algorithm>
@@ -69,15 +69,25 @@ void RenderPart(QWidget* widget, QPainter& painter, const QPoint& origin, const 
 
 } // namespace
 
-TRxImageControl::TRxImageControl(QWidget* parent) : QWidget(parent)
+TRxImageControl::TRxImageControl(QWidget* parent) : QWidget(parent), onScreen_(new TOnScreen(this))
 {
+    onScreen_->OnChange = [this](bool onScreen) { OnScreenChanged(onScreen); };
     resize(105, 105);
     // The paint covers every pixel itself, what lies beneath included.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAutoFillBackground(false);
 }
 
-TRxImageControl::~TRxImageControl() = default;
+TRxImageControl::~TRxImageControl()
+{
+    // The widget's own destruction hides it: nothing derived is left to tell.
+    onScreen_->OnChange = nullptr;
+}
+
+bool TRxImageControl::OnScreen() const
+{
+    return onScreen_->OnScreen();
+}
 
 bool TRxImageControl::PaintingCopy() const
 {
@@ -173,8 +183,10 @@ void TRxImageControl::paintEvent(QPaintEvent* event)
     TCanvas& canvas = Canvas();
     canvas.Lock();
     if (stepping_ && stepArea_.contains(area)) {
-        // The step has already put its pixels into the picture shown.
-        if (!copyToBackingStore(event->region(), shown_)) {
+        // The step has already put its pixels into the picture shown: they
+        // are opaque and lie within the control, and go to the window's
+        // surface as they are.
+        if (!CopyToSurface(this, redirected(nullptr), event->region(), shown_)) {
             QPainter painter(this);
             painter.setCompositionMode(QPainter::CompositionMode_Source);
             painter.drawImage(area.topLeft(), shown_, area);
@@ -200,41 +212,6 @@ void TRxImageControl::paintEvent(QPaintEvent* event)
         painter.drawImage(area.topLeft(), shown_, area);
     }
     canvas.Unlock();
-}
-
-// A frame step's pixels are opaque and lie within the control: they are
-// copied into the window's off-screen picture, which the step's paint is
-// drawing into, as they are. A painter made for the control would cost
-// several times the copy at every step. Surfaces of another kind, scaled ones
-// included, take the painter.
-bool TRxImageControl::takesCopy(QPaintDevice* device)
-{
-    if (!device || device->devType() != QInternal::Image)
-        return false;
-    const auto& surface = *static_cast<const QImage*>(device);
-    const QImage::Format format = surface.format();
-    return surface.devicePixelRatio() == 1.0 && (format == QImage::Format_RGB32 || format == QImage::Format_ARGB32 ||
-                                                 format == QImage::Format_ARGB32_Premultiplied);
-}
-
-bool TRxImageControl::copyToBackingStore(const QRegion& region, const QImage& picture)
-{
-    QBackingStore* store = backingStore();
-    QPaintDevice* device = store ? store->paintDevice() : nullptr;
-    if (!takesCopy(device) || picture.format() != QImage::Format_RGB32)
-        return false;
-    QImage& surface = *static_cast<QImage*>(device);
-    const QPoint offset = mapTo(window(), QPoint());
-    for (const QRect& part : region) {
-        const QRect source = part & picture.rect() & surface.rect().translated(-offset);
-        if (source.isEmpty())
-            continue;
-        const size_t bytes = size_t(source.width()) * sizeof(QRgb);
-        for (int y = source.top(); y <= source.bottom(); ++y)
-            std::memcpy(surface.scanLine(y + offset.y()) + (source.left() + offset.x()) * sizeof(QRgb),
-                        picture.constScanLine(y) + source.left() * sizeof(QRgb), bytes);
-    }
-    return true;
 }
 
 void TRxImageControl::paintInto(TBitmap& target)
@@ -276,36 +253,12 @@ void TRxImageControl::PaintStep(const QRect& area, const QImage& pixels)
     for (int y = 0; y < stepArea_.height(); ++y)
         std::memcpy(shown_.scanLine(stepArea_.top() + y) + stepArea_.left() * sizeof(QRgb),
                     pixels.constScanLine(from.y() + y) + from.x() * sizeof(QRgb), bytes);
+    // Straight to the window's surface and the screen, as a paint of the
+    // control through the window's own drawing context would.
     stepping_ = true;
-    if (!paintStepOnSurface())
+    if (!RepaintOnSurface(this, stepArea_))
         repaint(stepArea_);
     stepping_ = false;
-}
-
-// The step's paint goes straight to the window's surface, as a paint of the
-// control through the window's own drawing context would: the paint event
-// covers the part of the step's area that nothing above the control hides,
-// its pixels are copied into the surface, and that part alone is sent to the
-// screen. The toolkit's repaint would find the same area by the longer way
-// at every step. False, and nothing done, where the surface needs a painter
-// or the window is not on the screen.
-bool TRxImageControl::paintStepOnSurface()
-{
-    QWidget* form = window();
-    QWindow* handle = form->windowHandle();
-    QBackingStore* store = backingStore();
-    if (!handle || !handle->isExposed() || !store || !updatesEnabled() || !takesCopy(store->paintDevice()))
-        return false;
-    const QRegion region = visibleRegion() & stepArea_;
-    if (region.isEmpty())
-        return true;
-    const QRegion onForm = region.translated(mapTo(form, QPoint()));
-    store->beginPaint(onForm);
-    QPaintEvent event(region);
-    QCoreApplication::sendEvent(this, &event);
-    store->endPaint();
-    store->flush(onForm, handle);
-    return true;
 }
 
 QRect TRxImageControl::ChangedArea(const QImage& from, const QImage& to)

@@ -16,6 +16,8 @@
 
 namespace quellora {
 
+class TOnScreen;
+
 class TRxImageControl : public QWidget {
     Q_OBJECT
 public:
@@ -42,6 +44,8 @@ public:
 
     // True while the control paints its picture.
     bool Drawing() const { return drawing_; }
+    // Shown in a window that is on the screen: somebody may see it.
+    bool OnScreen() const;
     // True while the control is being painted as another control's background.
     bool PaintingCopy() const;
 
@@ -53,6 +57,9 @@ protected:
     // the control paints, or is being destroyed).
     void RefreshAfterChange();
     virtual void AdjustAutoSize() {}
+    // The control came on the screen or left it (its window was hidden,
+    // minimised or unmapped).
+    virtual void OnScreenChanged(bool onScreen) {}
     // Paints what lies under the control (its parent and the controls below
     // it) into `target`, which covers the control's client area. What lies
     // beneath is rendered at the first call after a paint that was not a
@@ -86,14 +93,6 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    // Puts `region` of `picture` straight into the window's off-screen
-    // picture during a step's paint; false when that surface needs a painter.
-    bool copyToBackingStore(const QRegion& region, const QImage& picture);
-    // A surface the step's pixels can be copied into as they are.
-    static bool takesCopy(QPaintDevice* device);
-    // Paints the step being made straight to the window's surface and sends
-    // it to the screen; false where the toolkit's repaint must do it.
-    bool paintStepOnSurface();
     // Fills `target` with the control's colour and paints the picture on it.
     void paintInto(TBitmap& target);
     void paletteStep();
@@ -101,6 +100,7 @@ private:
     // expose it, and it would fail again.
     void reportPaintFailure(const std::string& message);
 
+    TOnScreen* onScreen_;
     TBitmap buffer_;
     QImage shown_;
     // What lies beneath, and whether a paint since it was rendered may have changed it.

@@ -309,6 +309,14 @@ void TRxTimer::SetThreaded(bool threaded)
     ApplyTimerSettings();
 }
 
+void TRxTimer::SetSuspended(bool suspended)
+{
+    if (suspended == suspended_)
+        return;
+    suspended_ = suspended;
+    ApplyTimerSettings();
+}
+
 void TRxTimer::SetThreadPriority(TThreadPriority priority)
 {
     if (priority == priority_)
@@ -353,7 +361,7 @@ void TRxTimer::Tick()
 
 void TRxTimer::ApplyTimerSettings()
 {
-    const bool run = interval_ != 0 && enabled_ && HasOnTimer();
+    const bool run = interval_ != 0 && enabled_ && !suspended_ && HasOnTimer();
     if (worker_)
         worker_->Pause();
     if (threaded_) {

@@ -5,7 +5,7 @@
 // Not threaded, a message-loop timer runs the tick.
 //
 // The worker starts on the first run that needs it and sleeps while the
-// timer is disabled, has no handler or an interval of 0. Settings changed
+// timer is disabled, has no handler, has an interval of 0 or is suspended. Settings changed
 // while it waits or while it waits for a tick take effect from its next wait.
 // Destroying the timer ends the worker before anything else goes: a tick
 // handed to the user-interface thread that has not run yet is dropped.
@@ -51,6 +51,12 @@ public:
     void SetThreadPriority(TThreadPriority priority);
     bool HasOnTimer() const;
     void SetOnTimer(std::function<void()> handler);
+    // Suspended, no tick comes and the worker sleeps until it is woken,
+    // whatever the other settings say: the owner suspends it while nobody
+    // can see what the ticks would draw. Released, the next tick comes one
+    // interval later.
+    bool Suspended() const { return suspended_; }
+    void SetSuspended(bool suspended);
 
     // Fires OnTimer when the timer is enabled, not being destroyed and has a handler.
     void Tick();
@@ -90,6 +96,7 @@ private:
     std::atomic<std::uint32_t> interval_{1000};
     std::atomic<bool> syncEvent_{true};
     bool threaded_ = true;
+    bool suspended_ = false;
     TThreadPriority priority_ = tpNormal;
     // The worker may read the handler while the user-interface thread sets it.
     mutable std::mutex handlerLock_;

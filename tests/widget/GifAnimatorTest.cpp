@@ -272,8 +272,15 @@ TEST_F(GifAnimator, WithoutLoopTheAnimationStopsBackAtFrameZero)
     anim->OnStop = [&] { ++stops; };
     anim->SetLoop(false);
     load(MakeGif(2, 1, ThreeFrames(1000)));
-    parent.show();
     anim->SetAnimate(true);
+    EXPECT_FALSE(anim->Timer().WorkerRunning()) << "nobody sees the control yet";
+    parent.show();
+    EXPECT_TRUE(anim->Timer().WorkerRunning());
+    // Off the screen the worker sleeps until the control is back.
+    parent.hide();
+    EXPECT_FALSE(anim->Timer().WorkerRunning());
+    EXPECT_TRUE(anim->Animate());
+    parent.show();
     EXPECT_TRUE(anim->Timer().WorkerRunning());
     for (int i = 0; i < 3; ++i)
         anim->TimerTick();

@@ -239,6 +239,12 @@ TEST_F(Playback, TheNextTickIsDueWhenTheShownPercentageChanges)
     doubleClick(0);
     tick();
     EXPECT_EQ(Form1->GeT->Interval(), 250);
+    // Hidden, nobody sees the gauge: the device's report catches the end.
+    // Back, the gauge catches up at once.
+    Form1->hide();
+    EXPECT_EQ(Form1->GeT->Interval(), 0);
+    Form1->show();
+    EXPECT_EQ(Form1->GeT->Interval(), TTimer::Resolution);
     Form1->Button4Click();
     EXPECT_EQ(Form1->GeT->Interval(), 0) << "nothing is due while paused";
 }

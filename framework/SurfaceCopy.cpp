@@ -1,0 +1,84 @@
+#include "SurfaceCopy.h"
+
+#include <QBackingStore>
+#include <QCoreApplication>
+#include <QPaintEvent>
+#include <QWidget>
+#include <QWindow>
+
+#include <cstring>
+
+namespace quellora {
+
+namespace {
+
+QImage* SurfaceImage(const QWidget* widget)
+{
+    QBackingStore* store = widget->backingStore();
+    QPaintDevice* device = store ? store->paintDevice() : nullptr;
+    if (!device || device->devType() != QInternal::Image)
+        return nullptr;
+    auto* surface = static_cast<QImage*>(device);
+    const QImage::Format format = surface->format();
+    if (surface->devicePixelRatio() != 1.0 || (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32 &&
+                                               format != QImage::Format_ARGB32_Premultiplied))
+        return nullptr;
+    return surface;
+}
+
+// The widget whose paint RepaintOnSurface sends: it draws into the surface
+// without the toolkit's redirection.
+const QWidget* paintingOnSurface = nullptr;
+
+} // namespace
+
+bool SurfaceTakesCopy(const QWidget* widget)
+{
+    return SurfaceImage(widget) != nullptr;
+}
+
+bool CopyToSurface(QWidget* widget, const QPaintDevice* target, const QRegion& region, const QImage& picture)
+{
+    QImage* surface = SurfaceImage(widget);
+    if (!surface || picture.format() != QImage::Format_RGB32)
+        return false;
+    if (target != surface && !(target == nullptr && paintingOnSurface == widget))
+        return false;
+    const QPoint offset = widget->mapTo(widget->window(), QPoint());
+    for (const QRect& part : region) {
+        const QRect source = part & picture.rect() & surface->rect().translated(-offset);
+        if (source.isEmpty())
+            continue;
+        const size_t bytes = size_t(source.width()) * sizeof(QRgb);
+        for (int y = source.top(); y <= source.bottom(); ++y)
+            std::memcpy(surface->scanLine(y + offset.y()) + (source.left() + offset.x()) * sizeof(QRgb),
+                        picture.constScanLine(y) + source.left() * sizeof(QRgb), bytes);
+    }
+    return true;
+}
+
+bool RepaintOnSurface(QWidget* widget, const QRect& area)
+{
+    QWidget* form = widget->window();
+    QWindow* handle = form->windowHandle();
+    QBackingStore* store = widget->backingStore();
+    if (!handle || !handle->isExposed() || !store || !widget->updatesEnabled() || !SurfaceTakesCopy(widget))
+        return false;
+    const QRegion region = widget->visibleRegion() & area;
+    if (region.isEmpty())
+        return true;
+    // As a paint of the widget through the window's own drawing context: the
+    // toolkit's repaint would find the same area by the longer way.
+    const QRegion onForm = region.translated(widget->mapTo(form, QPoint()));
+    store->beginPaint(onForm);
+    QPaintEvent event(region);
+    const QWidget* outer = paintingOnSurface;
+    paintingOnSurface = widget;
+    QCoreApplication::sendEvent(widget, &event);
+    paintingOnSurface = outer;
+    store->endPaint();
+    store->flush(onForm, handle);
+    return true;
+}
+
+} // namespace quellora

@@ -1,0 +1,33 @@
+#pragma once
+// Pictures copied straight into a window's off-screen surface while a widget
+// paints, and repaints of a part of a widget sent to the screen at once.
+// A painter made for the widget costs several times the copy of a small
+// picture, and a painter over a widget with a shaped window clips span by
+// span, handing large copies to helper threads that then linger.
+
+#include <QImage>
+#include <QRegion>
+
+class QWidget;
+
+namespace quellora {
+
+// True when `widget`'s window surface takes copies: a plain 32-bit picture
+// at scale 1 (otherwise the caller paints with a painter).
+bool SurfaceTakesCopy(const QWidget* widget);
+
+// During `widget`'s paint into `target` (what the widget's paint is
+// redirected to: QWidget::redirected()): copies `region` (in the widget's
+// coordinates) of `picture`, an RGB32 picture of the widget with its
+// top-left at the widget's, into the window's surface. False, and nothing
+// done, where the paint goes elsewhere (a grab) or the surface or the
+// picture would need a painter.
+bool CopyToSurface(QWidget* widget, const QPaintDevice* target, const QRegion& region, const QImage& picture);
+
+// Repaints `area` of `widget` now and sends only that part of the window to
+// the screen: the widget's paint handler runs for what nothing above it
+// hides. False, and nothing done, where the window is not on the screen or
+// its surface needs a painter: the toolkit's own repaint is the way then.
+bool RepaintOnSurface(QWidget* widget, const QRect& area);
+
+} // namespace quellora
