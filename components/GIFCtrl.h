@@ -7,6 +7,7 @@
 #include "RxGIF.h"
 #include "RxImageCtrl.h"
 #include "RxTimer.h"
+#include "ServerPicture.h"
 
 #include <QImage>
 #include <QString>
@@ -127,8 +128,12 @@ private:
         QSize Size;
         QRect Area;
         QImage Pixels;
+        // The pixels as the X server keeps them, from the second time the
+        // step is made: the server copies them to the screen itself.
+        std::unique_ptr<TServerPicture> OnServer;
+        bool ServerAsked = false;
     };
-    const TKeptStep* keptStep(int index) const;
+    TKeptStep* keptStep(int index);
     // The picture shown is now that of frame `index`, as a step or a paint left it.
     void noteShown(int index);
     void dropPictures();
@@ -146,6 +151,7 @@ private:
     // with: used on the user-interface thread only.
     std::vector<TKeptStep> steps_;
     std::size_t stepBytes_ = 0;
+    std::size_t serverBytes_ = 0;
     int shownIndex_ = -1;
     std::uint64_t shownGeneration_ = 0;
     // The frame the last whole paint drew: the timer's thread may have moved

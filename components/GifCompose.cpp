@@ -25,6 +25,8 @@ private:
 // The steps kept are a cache: a long or large animation keeps what fits and
 // makes the others anew at each step.
 constexpr std::size_t MaxPictureBytes = std::size_t(32) << 20;
+// What of them the X server keeps for the player: the steps shown most.
+constexpr std::size_t MaxServerBytes = std::size_t(4) << 20;
 
 } // namespace
 
@@ -167,16 +169,17 @@ void TRxGIFAnimator::dropPictures()
 {
     steps_.clear();
     stepBytes_ = 0;
+    serverBytes_ = 0;
     shownIndex_ = -1;
 }
 
-const TRxGIFAnimator::TKeptStep* TRxGIFAnimator::keptStep(int index) const
+TRxGIFAnimator::TKeptStep* TRxGIFAnimator::keptStep(int index)
 {
     // Valid while the picture shown is that of the frame the step starts
     // from, made over the background of now, at the control's size of now.
     if (shownIndex_ < 0 || shownGeneration_ != BackgroundGeneration() || size_t(index) >= steps_.size())
         return nullptr;
-    const TKeptStep& step = steps_[size_t(index)];
+    TKeptStep& step = steps_[size_t(index)];
     if (step.From != shownIndex_ || step.Generation != BackgroundGeneration() || step.Size != size())
         return nullptr;
     return &step;
@@ -190,8 +193,16 @@ void TRxGIFAnimator::paintStep()
         return;
     }
     const int index = frameIndex_;
-    if (const TKeptStep* step = keptStep(index)) {
-        PaintStep(step->Area, step->Pixels);
+    if (TKeptStep* step = keptStep(index)) {
+        // Made a second time: it comes round with every loop, and the
+        // server keeps its pixels from now on.
+        if (!step->ServerAsked && serverBytes_ + std::size_t(step->Pixels.sizeInBytes()) <= MaxServerBytes) {
+            step->ServerAsked = true;
+            step->OnServer = TServerPicture::Make(window()->windowHandle(), step->Pixels);
+            if (step->OnServer)
+                serverBytes_ += step->OnServer->Bytes();
+        }
+        PaintStep(step->Area, step->Pixels, step->OnServer.get());
         noteShown(index);
         return;
     }
@@ -216,6 +227,8 @@ void TRxGIFAnimator::paintStep()
             steps_.resize(size_t(image_->Count()));
         TKeptStep& step = steps_[size_t(index)];
         stepBytes_ -= std::size_t(step.Pixels.sizeInBytes());
+        if (step.OnServer)
+            serverBytes_ -= step.OnServer->Bytes();
         if (stepBytes_ + bytes <= MaxPictureBytes) {
             step = {shownIndex_, generation, size(), area, pixels};
             stepBytes_ += bytes;

@@ -237,7 +237,7 @@ QImage TRxImageControl::RenderPicture()
     return picture.Image();
 }
 
-void TRxImageControl::PaintStep(const QRect& area, const QImage& pixels)
+void TRxImageControl::PaintStep(const QRect& area, const QImage& pixels, const TServerPicture* onServer)
 {
     // Until the control has been painted whole, the screen holds nothing to step from.
     if (shown_.isNull() || shown_.size() != size() || shown_.format() != QImage::Format_RGB32) {
@@ -256,7 +256,7 @@ void TRxImageControl::PaintStep(const QRect& area, const QImage& pixels)
     // Straight to the window's surface and the screen, as a paint of the
     // control through the window's own drawing context would.
     stepping_ = true;
-    if (!RepaintOnSurface(this, stepArea_))
+    if (!RepaintOnSurface(this, stepArea_, stepArea_ == area ? onServer : nullptr))
         repaint(stepArea_);
     stepping_ = false;
 }

@@ -17,6 +17,7 @@
 namespace quellora {
 
 class TOnScreen;
+class TServerPicture;
 
 class TRxImageControl : public QWidget {
     Q_OBJECT
@@ -75,8 +76,9 @@ protected:
     // Puts the next picture on screen by repainting only `area` of the
     // control, whose new pixels `pixels` holds (an RGB32 image of the area's
     // size): the rest of the control already shows the same pixels. Nothing
-    // beneath the control is painted for it.
-    void PaintStep(const QRect& area, const QImage& pixels);
+    // beneath the control is painted for it. `onServer`, when given, holds
+    // the same pixels on the X server, which then copies them to the screen.
+    void PaintStep(const QRect& area, const QImage& pixels, const TServerPicture* onServer = nullptr);
     // A paint other than a step has made the whole picture anew (`whole`),
     // or failed part-way; ShownPicture() holds what it made.
     virtual void PicturePainted(bool whole) {}

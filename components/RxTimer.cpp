@@ -51,12 +51,11 @@ struct TTimerShared {
     // The call handed over and not run yet (0: none), and the last one numbered.
     std::uint64_t pending = 0;
     std::uint64_t lastTicket = 0;
-    // A tick handed over: when, how long the last one took to run, when the
-    // worker means to look again, and whether it waits to be told it ran.
+    // A tick handed over: when, how long the last one took to run, and when
+    // the worker means to look again.
     Clock::time_point handedAt;
     Clock::duration lastRun{};
     Clock::time_point lookAt;
-    bool wakeWhenRun = false;
     // When the next tick is due, once the last one has run.
     Clock::time_point dueAt;
 };
@@ -84,7 +83,8 @@ public:
 // tick is done: the next frame comes at most this much late.
 constexpr auto LookAgainMargin = std::chrono::microseconds(500);
 // A tick that leaves the worker asleep this much past the next tick's due
-// time wakes it.
+// time wakes it; a worker that looks this much before the due time hands
+// the next tick over at once rather than sleep again for so little.
 constexpr auto LateTolerance = std::chrono::milliseconds(2);
 
 } // namespace
@@ -198,8 +198,8 @@ public:
         const Clock::time_point now = Clock::now();
         shared.lastRun = now - shared.handedAt;
         shared.dueAt = now + std::chrono::milliseconds(shared.interval);
-        // Woken only when it asked to be, or when it would look too late.
-        if (shared.wakeWhenRun || shared.lookAt > shared.dueAt + LateTolerance)
+        // Woken only when it would look too late.
+        if (shared.lookAt > shared.dueAt + LateTolerance)
             shared.wake.notify_all();
     }
 
@@ -213,17 +213,13 @@ protected:
                 return;
             if (shared.pending != 0) {
                 // The wait for the next tick starts once the one handed over
-                // has run: look again when that should be over.
-                shared.lookAt = shared.handedAt + shared.lastRun + std::chrono::milliseconds(shared.interval) +
-                                LookAgainMargin;
+                // has run: look again when that should be over, and while it
+                // has not run, an interval later each time, so that the tick
+                // running meanwhile need not wake this thread.
                 const std::uint64_t ticket = shared.pending;
-                shared.wake.wait_until(hold, shared.lookAt,
-                                       [&] { return shared.terminated || shared.pending != ticket; });
-                if (shared.pending == ticket) {
-                    shared.wakeWhenRun = true;
-                    shared.wake.wait(hold, [&] { return shared.terminated || shared.pending != ticket; });
-                    shared.wakeWhenRun = false;
-                }
+                if (!shared.wake.wait_until(hold, shared.lookAt,
+                                            [&] { return shared.terminated || shared.pending != ticket; }))
+                    shared.lookAt += std::chrono::milliseconds(std::max<std::uint32_t>(shared.interval, 1));
                 continue;
             }
             if (shared.paused) {
@@ -231,7 +227,7 @@ protected:
                 continue;
             }
             const std::uint64_t generation = shared.generation;
-            if (Clock::now() < shared.dueAt &&
+            if (Clock::now() + LateTolerance < shared.dueAt &&
                 shared.wake.wait_until(hold, shared.dueAt,
                                        [&] { return shared.terminated || shared.generation != generation; }))
                 continue;
@@ -240,7 +236,13 @@ protected:
                 const std::uint64_t ticket = ++shared.lastTicket;
                 shared.pending = ticket;
                 shared.handedAt = Clock::now();
+                shared.lookAt = shared.handedAt + shared.lastRun + std::chrono::milliseconds(shared.interval) +
+                                LookAgainMargin;
+                // Posted without the lock: the user-interface thread wakes at
+                // once and takes it, and would otherwise wait for it here.
+                hold.unlock();
                 QCoreApplication::postEvent(&owner_, new TTickEvent(shared_, ticket));
+                hold.lock();
                 continue;
             }
             hold.unlock();

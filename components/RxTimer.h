@@ -5,15 +5,17 @@
 // Not threaded, a message-loop timer runs the tick.
 //
 // The worker starts on the first run that needs it and sleeps while the
-// timer is disabled, has no handler, has an interval of 0 or is suspended. Settings changed
-// while it waits or while it waits for a tick take effect from its next wait.
-// Destroying the timer ends the worker before anything else goes: a tick
-// handed to the user-interface thread that has not run yet is dropped.
+// timer is disabled, has no handler, has an interval of 0 or is suspended.
+// Settings changed while it waits or while it waits for a tick take effect
+// from its next wait. Destroying the timer ends the worker before anything
+// else goes: a tick handed to the user-interface thread that has not run yet
+// is dropped.
 //
 // A tick handed over costs one wake-up of each thread: the worker is not
 // woken when the tick has run, but looks again when the tick should have run
 // and the interval after it passed (a fraction of a millisecond late at
-// most), and waits on from there when the tick ran late or not yet.
+// most); a tick that has not run by then is looked for an interval later,
+// and one due within a couple of milliseconds is handed over at once.
 
 #include <QObject>
 #include <QTimer>

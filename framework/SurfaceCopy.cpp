@@ -1,5 +1,7 @@
 #include "SurfaceCopy.h"
 
+#include "ServerPicture.h"
+
 #include <QBackingStore>
 #include <QCoreApplication>
 #include <QPaintEvent>
@@ -57,7 +59,7 @@ bool CopyToSurface(QWidget* widget, const QPaintDevice* target, const QRegion& r
     return true;
 }
 
-bool RepaintOnSurface(QWidget* widget, const QRect& area)
+bool RepaintOnSurface(QWidget* widget, const QRect& area, const TServerPicture* onServer)
 {
     QWidget* form = widget->window();
     QWindow* handle = form->windowHandle();
@@ -69,7 +71,8 @@ bool RepaintOnSurface(QWidget* widget, const QRect& area)
         return true;
     // As a paint of the widget through the window's own drawing context: the
     // toolkit's repaint would find the same area by the longer way.
-    const QRegion onForm = region.translated(widget->mapTo(form, QPoint()));
+    const QPoint offset = widget->mapTo(form, QPoint());
+    const QRegion onForm = region.translated(offset);
     store->beginPaint(onForm);
     QPaintEvent event(region);
     const QWidget* outer = paintingOnSurface;
@@ -77,7 +80,11 @@ bool RepaintOnSurface(QWidget* widget, const QRect& area)
     QCoreApplication::sendEvent(widget, &event);
     paintingOnSurface = outer;
     store->endPaint();
-    store->flush(onForm, handle);
+    // The surface holds the area as painted, and is marked to be sent when
+    // the toolkit next shows that part (an exposure): until then the
+    // server's copy stands for it.
+    if (!onServer || !onServer->CopyTo(handle, region.translated(-area.topLeft()), offset + area.topLeft()))
+        store->flush(onForm, handle);
     return true;
 }
 

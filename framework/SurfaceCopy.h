@@ -12,6 +12,8 @@ class QWidget;
 
 namespace quellora {
 
+class TServerPicture;
+
 // True when `widget`'s window surface takes copies: a plain 32-bit picture
 // at scale 1 (otherwise the caller paints with a painter).
 bool SurfaceTakesCopy(const QWidget* widget);
@@ -26,8 +28,11 @@ bool CopyToSurface(QWidget* widget, const QPaintDevice* target, const QRegion& r
 
 // Repaints `area` of `widget` now and sends only that part of the window to
 // the screen: the widget's paint handler runs for what nothing above it
-// hides. False, and nothing done, where the window is not on the screen or
+// hides. With `onServer`, the area's new pixels as the X server keeps them
+// (their top-left at the area's), the server copies them to the screen and
+// the surface's pixels stay for the toolkit to send when it next shows that
+// part. False, and nothing done, where the window is not on the screen or
 // its surface needs a painter: the toolkit's own repaint is the way then.
-bool RepaintOnSurface(QWidget* widget, const QRect& area);
+bool RepaintOnSurface(QWidget* widget, const QRect& area, const TServerPicture* onServer = nullptr);
 
 } // namespace quellora

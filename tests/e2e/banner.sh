@@ -51,6 +51,13 @@ collect() {
 within 30 collect || e2e_fail "the banner showed ${#SEEN[@]} pictures, not an animation"
 (( TITLE_CHANGED == 0 )) || e2e_fail "the banner's title changed while the equaliser moved"
 
+# 2b. Later rounds, which the X server copies from the pixels it keeps, show
+#     the same pictures as the first: never more than the GIF has frames.
+FRAMES=$(identify "$E2E_APP/Skin/GifUp.gif" | wc -l)
+for ((i = 0; i < 15; i++)); do collect || true; done
+(( ${#SEEN[@]} <= FRAMES )) || e2e_fail "the banner showed ${#SEEN[@]} different pictures of a GIF of $FRAMES frames"
+(( TITLE_CHANGED == 0 )) || e2e_fail "the banner's title changed in a later round"
+
 # 3. ExiT ends the player at once and cleanly while the banner animates.
 xdotool mousemove --window "$E2E_WIN" $((352 + 30)) $((472 + 12)) click 1
 e2e_wait_exit 20
