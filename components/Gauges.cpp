@@ -3,8 +3,10 @@
 #include "Exceptions.h"
 #include "Forms.h"
 #include "GaugeAccessible.h"
+#include "SurfaceCopy.h"
 
 #include <QEvent>
+#include <QPaintEvent>
 #include <QPainter>
 
 #include <algorithm>
@@ -177,8 +179,29 @@ void TGauge::setAndRepaint(T& field, T value)
 void TGauge::refreshNow()
 {
     ++repaintCount_;
-    repaint();
+    repaintChanges();
     announcePercent();
+}
+
+void TGauge::repaintChanges()
+{
+    // Only the pixels that changed go to the screen, at once: the bar's end
+    // and the percentage, a few dozen pixels of the gauge's thousands.
+    if (!shown_.isNull() && shown_.size() == size()) {
+        QImage next = Render()->Image().convertToFormat(QImage::Format_RGB32);
+        const QRegion changed = ChangedRegion(shown_, next);
+        if (changed.isEmpty())
+            return;
+        shown_ = std::move(next);
+        stepping_ = true;
+        const bool shown = RepaintOnSurface(this, changed);
+        stepping_ = false;
+        if (shown)
+            return;
+        // Not on the screen: the next whole paint makes the picture anew.
+        shown_ = QImage();
+    }
+    repaint();
 }
 
 void TGauge::changeEvent(QEvent* event)
@@ -188,15 +211,20 @@ void TGauge::changeEvent(QEvent* event)
     QWidget::changeEvent(event);
 }
 
-void TGauge::paintEvent(QPaintEvent*)
+void TGauge::paintEvent(QPaintEvent* event)
 {
     ++paintCount_;
-    const std::unique_ptr<TBitmap> image = Render();
-    if (image->Empty())
+    // A whole paint may follow any change (a font, a colour, the size):
+    // the picture is made anew. A repaint of the changed parts has made it.
+    if (!stepping_) {
+        const std::unique_ptr<TBitmap> image = Render();
+        shown_ = image->Empty() ? QImage() : image->Image().convertToFormat(QImage::Format_RGB32);
+    }
+    if (shown_.isNull() || CopyToSurface(this, redirected(nullptr), event->region(), shown_))
         return;
     QPainter painter(this);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawImage(0, 0, image->Image());
+    painter.drawImage(0, 0, shown_);
 }
 
 std::unique_ptr<TBitmap> TGauge::Render() const

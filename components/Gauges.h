@@ -6,6 +6,7 @@
 
 #include "Graphics.h"
 
+#include <QImage>
 #include <QWidget>
 
 #include <memory>
@@ -88,6 +89,8 @@ protected:
 
 private:
     void refreshNow();
+    // Repaints at once what changed in the gauge's picture.
+    void repaintChanges();
     // Tells a screen reader of a new percentage (GaugeAccessible.cpp).
     void announcePercent();
     template <typename T>
@@ -120,6 +123,10 @@ private:
     int announcedPercent_ = 0;
     int repaintCount_ = 0;
     int paintCount_ = 0;
+    // The picture the gauge's surface shows, and whether a repaint of only
+    // the parts that changed in it is under way.
+    QImage shown_;
+    bool stepping_ = false;
 };
 
 } // namespace quellora

@@ -3,6 +3,7 @@
 #include "GIFCtrl.h"
 
 #include "Exceptions.h"
+#include "SurfaceCopy.h"
 
 #include <algorithm>
 
@@ -218,7 +219,7 @@ void TRxGIFAnimator::paintStep()
         return;
     }
     const QImage& shown = ShownPicture();
-    const QRect area = picture.size() == shown.size() ? ChangedArea(shown, picture) : picture.rect();
+    const QRect area = picture.size() == shown.size() ? ChangedRegion(shown, picture).boundingRect() : picture.rect();
     const QImage pixels = picture.copy(area);
     const bool sameBackground = generation == BackgroundGeneration() && shownGeneration_ == generation;
     if (sameBackground && shownIndex_ >= 0 && index < image_->Count()) {

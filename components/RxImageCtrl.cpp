@@ -261,34 +261,6 @@ void TRxImageControl::PaintStep(const QRect& area, const QImage& pixels, const T
     stepping_ = false;
 }
 
-QRect TRxImageControl::ChangedArea(const QImage& from, const QImage& to)
-{
-    if (from.size() != to.size() || from.format() != QImage::Format_RGB32 || to.format() != QImage::Format_RGB32)
-        return QRect(QPoint(0, 0), to.size());
-    const int width = to.width();
-    int left = width, right = -1, top = -1, bottom = -1;
-    for (int y = 0; y < to.height(); ++y) {
-        const auto* a = reinterpret_cast<const QRgb*>(from.constScanLine(y));
-        const auto* b = reinterpret_cast<const QRgb*>(to.constScanLine(y));
-        if (std::memcmp(a, b, size_t(width) * sizeof(QRgb)) == 0)
-            continue;
-        if (top < 0)
-            top = y;
-        bottom = y;
-        int x = 0;
-        while (x < left && a[x] == b[x])
-            ++x;
-        left = std::min(left, x);
-        x = width - 1;
-        while (x > right && a[x] == b[x])
-            --x;
-        right = std::max(right, x);
-    }
-    if (top < 0)
-        return {};
-    return QRect(QPoint(left, top), QPoint(right, bottom));
-}
-
 void TRxImageControl::reportPaintFailure(const std::string& message)
 {
     if (paintFailureReported_)

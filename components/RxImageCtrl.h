@@ -82,9 +82,6 @@ protected:
     // A paint other than a step has made the whole picture anew (`whole`),
     // or failed part-way; ShownPicture() holds what it made.
     virtual void PicturePainted(bool whole) {}
-    // The smallest rectangle that holds every pixel in which two pictures
-    // of the control differ; all of the control when their sizes differ.
-    static QRect ChangedArea(const QImage& from, const QImage& to);
 
     // The graphic shown, for its palette-modified flag.
     TGraphic* Graphic = nullptr;

@@ -8,7 +8,9 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace quellora {
 
@@ -59,7 +61,7 @@ bool CopyToSurface(QWidget* widget, const QPaintDevice* target, const QRegion& r
     return true;
 }
 
-bool RepaintOnSurface(QWidget* widget, const QRect& area, const TServerPicture* onServer)
+bool RepaintOnSurface(QWidget* widget, const QRegion& area, const TServerPicture* onServer)
 {
     QWidget* form = widget->window();
     QWindow* handle = form->windowHandle();
@@ -83,9 +85,56 @@ bool RepaintOnSurface(QWidget* widget, const QRect& area, const TServerPicture* 
     // The surface holds the area as painted, and is marked to be sent when
     // the toolkit next shows that part (an exposure): until then the
     // server's copy stands for it.
-    if (!onServer || !onServer->CopyTo(handle, region.translated(-area.topLeft()), offset + area.topLeft()))
+    const QPoint origin = area.boundingRect().topLeft();
+    if (!onServer || !onServer->CopyTo(handle, region.translated(-origin), offset + origin))
         store->flush(onForm, handle);
     return true;
+}
+
+QRegion ChangedRegion(const QImage& from, const QImage& to)
+{
+    const QRect all(QPoint(0, 0), to.size());
+    if (from.size() != to.size() || from.format() != QImage::Format_RGB32 || to.format() != QImage::Format_RGB32)
+        return all;
+    const int width = to.width();
+    // The first and last row that differ in each column (top > bottom: none).
+    std::vector<int> top(size_t(width), to.height()), bottom(size_t(width), -1);
+    for (int y = 0; y < to.height(); ++y) {
+        const auto* a = reinterpret_cast<const QRgb*>(from.constScanLine(y));
+        const auto* b = reinterpret_cast<const QRgb*>(to.constScanLine(y));
+        if (std::memcmp(a, b, size_t(width) * sizeof(QRgb)) == 0)
+            continue;
+        for (int x = 0; x < width; ++x) {
+            if (a[x] == b[x])
+                continue;
+            top[size_t(x)] = std::min(top[size_t(x)], y);
+            bottom[size_t(x)] = y;
+        }
+    }
+    // Columns a few pixels apart go into one rectangle: the requests for
+    // two cost more than the pixels between them.
+    constexpr int Gap = 8;
+    QRegion changed;
+    for (int x = 0; x < width;) {
+        if (bottom[size_t(x)] < 0) {
+            ++x;
+            continue;
+        }
+        int first = top[size_t(x)], last = bottom[size_t(x)], end = x, gap = 0;
+        for (int next = x + 1; next < width && gap <= Gap; ++next) {
+            if (bottom[size_t(next)] < 0) {
+                ++gap;
+                continue;
+            }
+            first = std::min(first, top[size_t(next)]);
+            last = std::max(last, bottom[size_t(next)]);
+            end = next;
+            gap = 0;
+        }
+        changed += QRect(QPoint(x, first), QPoint(end, last));
+        x = end + 1;
+    }
+    return changed;
 }
 
 } // namespace quellora

@@ -29,10 +29,18 @@ bool CopyToSurface(QWidget* widget, const QPaintDevice* target, const QRegion& r
 // Repaints `area` of `widget` now and sends only that part of the window to
 // the screen: the widget's paint handler runs for what nothing above it
 // hides. With `onServer`, the area's new pixels as the X server keeps them
-// (their top-left at the area's), the server copies them to the screen and
-// the surface's pixels stay for the toolkit to send when it next shows that
-// part. False, and nothing done, where the window is not on the screen or
-// its surface needs a painter: the toolkit's own repaint is the way then.
-bool RepaintOnSurface(QWidget* widget, const QRect& area, const TServerPicture* onServer = nullptr);
+// (their top-left at that of the area's bounding rectangle), the server
+// copies them to the screen and the surface's pixels stay for the toolkit
+// to send when it next shows that part. False, and nothing done, where the
+// window is not on the screen or its surface needs a painter: the toolkit's
+// own repaint is the way then.
+bool RepaintOnSurface(QWidget* widget, const QRegion& area, const TServerPicture* onServer = nullptr);
+
+// Where two pictures of the same size and format (RGB32) differ: runs of
+// neighbouring columns with a difference, each from the first to the last
+// row that differs in it, so that a change at each end of a wide picture
+// is two small rectangles, not one as wide as the picture. All of the
+// picture when the two cannot be compared.
+QRegion ChangedRegion(const QImage& from, const QImage& to);
 
 } // namespace quellora

@@ -16,6 +16,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QImage>
+#include <QScreen>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -100,6 +102,13 @@ protected:
     {
         Form1->show();
         QCoreApplication::processEvents();
+    }
+
+    // What the main window shows on the screen (its surface, where repaints
+    // of changed parts go), unlike a grab, which paints the window anew.
+    static QImage OnScreen()
+    {
+        return Form1->screen()->grabWindow(Form1->winId()).toImage().convertToFormat(QImage::Format_RGB32);
     }
 
     std::vector<std::string> BoxTexts() const

@@ -164,13 +164,14 @@ TEST(GaugeTest, RepaintsAtOnceOnlyForANewPercentageOrMaximum)
 
     gauge.SetMaxValue(1000);
     EXPECT_EQ(gauge.RepaintCount(), ++count);
-    EXPECT_GT(gauge.PaintCount(), painted) << "painted before the setter returned";
+    EXPECT_EQ(gauge.PaintCount(), painted) << "0 % of 1000 looks as 0 % of 100: no pixel to paint";
 
     gauge.SetProgress(5); // 0.5 % is still 0 %
     EXPECT_EQ(gauge.Progress(), 5);
     EXPECT_EQ(gauge.RepaintCount(), count);
     gauge.SetProgress(10);
     EXPECT_EQ(gauge.RepaintCount(), ++count);
+    EXPECT_GT(gauge.PaintCount(), painted) << "painted before the setter returned";
     gauge.SetProgress(19);
     EXPECT_EQ(gauge.RepaintCount(), count);
     gauge.SetProgress(5000); // clamped to 1000: 100 %

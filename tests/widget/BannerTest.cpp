@@ -57,12 +57,6 @@ protected:
 
     QImage window() const { return Form1->grab().toImage().convertToFormat(QImage::Format_RGB32); }
 
-    // What the window shows on screen (its backing store), where the steps paint.
-    QImage onScreen() const
-    {
-        return Form1->screen()->grabWindow(Form1->winId()).toImage().convertToFormat(QImage::Format_RGB32);
-    }
-
     // Until the banner's worker has handed a tick over; this thread does not take it.
     bool waitForHandedOverTick() const
     {
@@ -161,7 +155,7 @@ TEST_F(Banner, FrameStepsRepaintOnlyWhatChangedFromPicturesKept)
         const int cached = banner->CachedIndex();
         log.Clear();
         banner->TimerTick();
-        const QImage after = onScreen();
+        const QImage after = OnScreen();
         SCOPED_TRACE("step " + std::to_string(step) + " to frame " + std::to_string(banner->FrameIndex()));
         EXPECT_EQ(log.Others, 0) << "nothing beneath the banner is painted";
         EXPECT_TRUE(equaliser.contains(log.Banner)) << "repainted " << log.Banner.x() << "," << log.Banner.y() << " "

@@ -150,6 +150,15 @@ TEST_F(MainWindowGaugeTest, WindowShowsWhatTheGaugeRenders)
     Gauge()->SetProgress(37);
     const std::unique_ptr<TBitmap> rendered = Gauge()->Render();
     EXPECT_EQ(Shot(), rendered->Image());
+
+    // A track played through repaints only the parts that change: the
+    // screen shows each percentage exactly as a whole paint would.
+    Gauge()->SetMaxValue(1000);
+    for (int progress : {0, 10, 370, 380, 500, 990, 1000, 0}) {
+        Gauge()->SetProgress(progress);
+        const QImage shown = OnScreen().copy(24, 456, 465, 12);
+        EXPECT_EQ(shown, Gauge()->Render()->Image()) << progress / 10 << " %";
+    }
 }
 
 } // namespace
