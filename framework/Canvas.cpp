@@ -5,8 +5,11 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <mutex>
+#include <unordered_map>
 
 namespace quellora {
 
@@ -94,7 +97,19 @@ void TCanvas::FillRect(const TRect& rect)
 {
     if (Brush.Style == bsClear || rect.IsEmpty())
         return;
-    paint([&](QPainter& p) { p.fillRect(rect.ToQRect(), ColorToQColor(Brush.Color)); });
+    QImage& image = bitmap_.image_;
+    if (bitmap_.Empty() || image.format() != QImage::Format_RGB32) {
+        paint([&](QPainter& p) { p.fillRect(rect.ToQRect(), ColorToQColor(Brush.Color)); });
+        return;
+    }
+    // A solid colour is stored as it is: a painter would cost more than the
+    // pixels of a small picture.
+    changing();
+    const QRect area = rect.ToQRect() & image.rect();
+    const QRgb value = ColorToQColor(Brush.Color).rgb();
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        std::fill_n(reinterpret_cast<QRgb*>(image.scanLine(y)) + area.left(), area.width(), value);
+    changed();
 }
 
 void TCanvas::FrameRect(const TRect& rect)
@@ -236,8 +251,24 @@ int TCanvas::TextHeight(const std::string& text) const
 
 TSize TCanvas::TextExtent(const std::string& text) const
 {
-    const QFontMetrics metrics(Font.ToQFont());
-    return {metrics.horizontalAdvance(ToQString(text)), metrics.height()};
+    // Laying text out costs tens of microseconds; the same few texts (a
+    // gauge's percentages) are measured again and again.
+    static std::mutex lock;
+    static std::unordered_map<QString, TSize> measured;
+    const QFont font = Font.ToQFont();
+    const QString key = font.key() + QChar(0) + ToQString(text);
+    {
+        std::lock_guard hold(lock);
+        if (const auto found = measured.find(key); found != measured.end())
+            return found->second;
+    }
+    const QFontMetrics metrics(font);
+    const TSize extent{metrics.horizontalAdvance(ToQString(text)), metrics.height()};
+    std::lock_guard hold(lock);
+    if (measured.size() >= 512)
+        measured.clear();
+    measured.emplace(key, extent);
+    return extent;
 }
 
 void TCanvas::TextOut(int x, int y, const std::string& text)

@@ -182,6 +182,27 @@ void StretchBlt(TBitmap& dest, int dx, int dy, int dw, int dh, const TBitmap* so
         return;
     }
 
+    // Ones that need no source, and true-colour ones whose source runs
+    // along the destination's rows, go row by row over the pixels as they
+    // are: a gauge's paint makes several such passes.
+    const bool rowWise = !monoDest && cols.contiguous && (!usesSource || src.format() == QImage::Format_RGB32);
+    if (rowWise) {
+        WithRop(table, [&](auto op) {
+            for (std::size_t r = 0; r < rows.source.size(); ++r) {
+                if (usesSource && rows.source[r] < 0)
+                    continue;
+                QRgb* d = reinterpret_cast<QRgb*>(dest.image_.scanLine(rows.first + int(r))) + cols.first;
+                const QRgb* from =
+                    usesSource ? reinterpret_cast<const QRgb*>(src.constScanLine(rows.source[r])) + cols.source.front()
+                               : nullptr;
+                for (std::size_t c = 0; c < cols.source.size(); ++c)
+                    d[c] = (op(pattern, from ? from[c] : 0u, d[c]) & 0xFFFFFF) | 0xFF000000u;
+            }
+        });
+        dest.Changed();
+        return;
+    }
+
     std::vector<QRgb> sourceRow(cols.source.size(), 0);
     WithRop(table, [&](auto op) {
         for (std::size_t r = 0; r < rows.source.size(); ++r) {
