@@ -26,7 +26,7 @@ within() {
 }
 
 # pixels CROP: the crop's pixels as a checksum.
-pixels() { convert "$SHOT" -crop "$1" +repage rgb:- | md5sum | cut -d' ' -f1; }
+pixels() { e2e_crop_sum "$SHOT" "$1"; }
 
 # 1. The title is drawn over the skin.
 title_drawn() {

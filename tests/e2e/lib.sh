@@ -274,6 +274,9 @@ e2e_user_home() {
   fi
 }
 
+# e2e_crop_sum FILE CROP: a checksum of the pixels of CROP (WxH+X+Y) of an image.
+e2e_crop_sum() { convert "$1" -crop "$2" +repage rgb:- | md5sum | cut -d' ' -f1; }
+
 # e2e_pixel FILE X Y: prints "R,G,B".
 e2e_pixel() {
   convert "$1" -format "%[fx:int(255*p{$2,$3}.r)],%[fx:int(255*p{$2,$3}.g)],%[fx:int(255*p{$2,$3}.b)]" info:
@@ -331,4 +334,13 @@ e2e_threads() {
     E2E_T_NS[$tid]=$ns
     [[ -n "${E2E_T_NAME[$tid]:-}" ]] || read -r E2E_T_NAME[$tid] <"$t/comm" 2>/dev/null || E2E_T_NAME[$tid]="?"
   done
+}
+
+# e2e_wake_counts PID: "thread-id name wake-ups" of each thread of PID alive
+# now, one a line, sorted: two lists differ when a thread woke, began or ended.
+e2e_wake_counts() {
+  local tid
+  E2E_T_NAME=() E2E_T_WAKES=() E2E_T_NS=()
+  e2e_threads "$1"
+  for tid in "${!E2E_T_WAKES[@]}"; do echo "$tid ${E2E_T_NAME[$tid]} ${E2E_T_WAKES[$tid]}"; done | sort -n
 }

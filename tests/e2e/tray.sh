@@ -4,11 +4,16 @@
 # often as the user likes. With one (trayer) "Minimize" and the window
 # manager's iconify both hide the window in the tray, a click on the icon
 # brings it back and reads the list again, and a tray that goes away hands
-# the hidden window to the taskbar.
+# the hidden window to the taskbar. Hidden in the tray the player sleeps: no
+# thread of it wakes, yet a hotkey acts at once, and back on the screen the
+# banner animates again.
 source "$(dirname "$0")/lib.sh"
 e2e_setup "$1"
 
-e2e_list "$E2E_APP/Default.qfl" "/music/one.mp3"
+SONG="$E2E_DIR/song.mp3"
+e2e_mp3 "$SONG" 30
+e2e_list "$E2E_APP/Default.qfl" "$SONG"
+printf '[Keys]\r\nNext=N\r\nStop=S\r\n[Other]\r\nPlayrandom=no\r\n' >"$E2E_APP/Config.ini"
 
 # Dark text pixels in playlist row N (rows are 14 pixels high from y = 112).
 row_ink() {
@@ -55,7 +60,31 @@ for round in 1 2; do
   e2e_wait 10 shown || e2e_fail "round $round: a click on the tray icon did not bring the window back"
 done
 
-# 3. The window manager's iconify goes to the tray too; coming back reads
+# 3. Hidden in the tray and idle, the player sleeps: over 5 s no thread of
+#    it wakes (nothing else talks to it meanwhile). A hotkey still acts at
+#    once, and back on the screen the banner's equaliser moves again.
+minimize
+e2e_wait 10 in_tray || e2e_fail "Minimize did not hide the window in the tray"
+sleep 1 # what hiding set off (the window manager, the tray) settles
+BEFORE="$(e2e_wake_counts "$E2E_PID")"
+sleep 5
+AFTER="$(e2e_wake_counts "$E2E_PID")"
+[[ "$BEFORE" == "$AFTER" ]] ||
+  e2e_fail "hidden in the tray, threads of the player woke: $(diff <(echo "$BEFORE") <(echo "$AFTER") | grep '^[<>]' | tr '\n' ' ')"
+xdotool key n
+e2e_wait 5 'e2e_open_files | grep -qxF "$SONG"' || e2e_fail "the next key did not start the song while hidden"
+xdotool key s
+click_icon
+e2e_wait 10 shown || e2e_fail "a click on the tray icon did not bring the window back after the hotkey"
+read -r X Y _ _ < <(e2e_geometry "$E2E_WIN")
+EQUALISER="96x40+$((X + 392))+$((Y + 16))"
+SHOT="$E2E_DIR/banner.png"
+e2e_screenshot "$SHOT"
+FIRST="$(e2e_crop_sum "$SHOT" "$EQUALISER")"
+e2e_wait 10 'e2e_screenshot "$SHOT" && [[ "$(e2e_crop_sum "$SHOT" "$EQUALISER")" != "$FIRST" ]]' ||
+  e2e_fail "back from the tray, the banner did not animate"
+
+# 4. The window manager's iconify goes to the tray too; coming back reads
 #    Default.qfl again.
 xdotool windowminimize "$E2E_WIN"
 e2e_wait 10 in_tray || e2e_fail "an iconify by the window manager did not hide the window in the tray"
@@ -64,7 +93,7 @@ click_icon
 e2e_wait 10 shown || e2e_fail "the tray icon did not bring the window back after the window manager's iconify"
 e2e_wait 10 '(( $(row_ink 2) > 20 ))' || e2e_fail "the list was not read again when the window came back"
 
-# 4. The tray goes away while the window waits in it: the taskbar takes it.
+# 5. The tray goes away while the window waits in it: the taskbar takes it.
 minimize
 e2e_wait 10 in_tray || e2e_fail "Minimize did not hide the window in the tray again"
 kill "$E2E_TRAY_PID"
