@@ -254,9 +254,12 @@ void TRxImageControl::PaintStep(const QRect& area, const QImage& pixels, const T
         std::memcpy(shown_.scanLine(stepArea_.top() + y) + stepArea_.left() * sizeof(QRgb),
                     pixels.constScanLine(from.y() + y) + from.x() * sizeof(QRgb), bytes);
     // Straight to the window's surface and the screen, as a paint of the
-    // control through the window's own drawing context would.
+    // control through the window's own drawing context would; pixels the X
+    // server keeps need no paint at all, only the surface's copy.
+    if (onServer && stepArea_ == area && ShowOnSurface(this, stepArea_, shown_, onServer))
+        return;
     stepping_ = true;
-    if (!RepaintOnSurface(this, stepArea_, stepArea_ == area ? onServer : nullptr))
+    if (!RepaintOnSurface(this, stepArea_))
         repaint(stepArea_);
     stepping_ = false;
 }

@@ -7,6 +7,7 @@
 #include <QThread>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 
@@ -44,12 +45,15 @@ struct TTimerShared {
     std::mutex lock;
     std::condition_variable wake;
     bool paused = true;
-    bool terminated = false;
+    // Written under the lock; the user-interface thread reads these two
+    // without it before running a tick handed over, so that it does not wait
+    // for the worker, which has just posted the tick and is about to sleep.
+    std::atomic<bool> terminated = false;
     std::uint32_t interval = 1000;
     // Bumped by every change of the settings: a wait under way starts over.
     std::uint64_t generation = 0;
     // The call handed over and not run yet (0: none), and the last one numbered.
-    std::uint64_t pending = 0;
+    std::atomic<std::uint64_t> pending = 0;
     std::uint64_t lastTicket = 0;
     // A tick handed over: when, how long the last one took to run, and when
     // the worker means to look again.
@@ -185,11 +189,8 @@ public:
     static void RunHandedTick(TRxTimer& owner, const TTickEvent& tick)
     {
         TTimerShared& shared = *tick.Shared;
-        {
-            std::lock_guard hold(shared.lock);
-            if (shared.terminated || shared.pending != tick.Ticket)
-                return;
-        }
+        if (shared.terminated || shared.pending != tick.Ticket)
+            return;
         owner.runTick();
         std::lock_guard hold(shared.lock);
         if (shared.pending != tick.Ticket)

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 namespace quellora {
@@ -30,57 +31,40 @@ QImage* SurfaceImage(const QWidget* widget)
     return surface;
 }
 
-// The widget whose paint RepaintOnSurface sends: it draws into the surface
-// without the toolkit's redirection.
-const QWidget* paintingOnSurface = nullptr;
-
-} // namespace
-
-bool SurfaceTakesCopy(const QWidget* widget)
+// Copies `region` of `picture` into `surface`, the picture's top-left at `offset`.
+void CopyPixels(QImage& surface, const QPoint& offset, const QRegion& region, const QImage& picture)
 {
-    return SurfaceImage(widget) != nullptr;
-}
-
-bool CopyToSurface(QWidget* widget, const QPaintDevice* target, const QRegion& region, const QImage& picture)
-{
-    QImage* surface = SurfaceImage(widget);
-    if (!surface || picture.format() != QImage::Format_RGB32)
-        return false;
-    if (target != surface && !(target == nullptr && paintingOnSurface == widget))
-        return false;
-    const QPoint offset = widget->mapTo(widget->window(), QPoint());
     for (const QRect& part : region) {
-        const QRect source = part & picture.rect() & surface->rect().translated(-offset);
+        const QRect source = part & picture.rect() & surface.rect().translated(-offset);
         if (source.isEmpty())
             continue;
         const size_t bytes = size_t(source.width()) * sizeof(QRgb);
         for (int y = source.top(); y <= source.bottom(); ++y)
-            std::memcpy(surface->scanLine(y + offset.y()) + (source.left() + offset.x()) * sizeof(QRgb),
+            std::memcpy(surface.scanLine(y + offset.y()) + (source.left() + offset.x()) * sizeof(QRgb),
                         picture.constScanLine(y) + source.left() * sizeof(QRgb), bytes);
     }
-    return true;
 }
 
-bool RepaintOnSurface(QWidget* widget, const QRegion& area, const TServerPicture* onServer)
+// Puts `area` of `widget` on the screen now: `paint` draws the part of it
+// that nothing above the widget hides into the window's surface, and that
+// part alone goes to the screen, by the toolkit or, with `onServer`, by the
+// X server's copy. The toolkit's repaint would find the same area by the
+// longer way.
+bool UpdateSurface(QWidget* widget, const QRegion& area, const TServerPicture* onServer,
+                   const std::function<void(const QRegion&)>& paint)
 {
     QWidget* form = widget->window();
     QWindow* handle = form->windowHandle();
     QBackingStore* store = widget->backingStore();
-    if (!handle || !handle->isExposed() || !store || !widget->updatesEnabled() || !SurfaceTakesCopy(widget))
+    if (!handle || !handle->isExposed() || !store || !widget->updatesEnabled() || !SurfaceImage(widget))
         return false;
     const QRegion region = widget->visibleRegion() & area;
     if (region.isEmpty())
         return true;
-    // As a paint of the widget through the window's own drawing context: the
-    // toolkit's repaint would find the same area by the longer way.
     const QPoint offset = widget->mapTo(form, QPoint());
     const QRegion onForm = region.translated(offset);
     store->beginPaint(onForm);
-    QPaintEvent event(region);
-    const QWidget* outer = paintingOnSurface;
-    paintingOnSurface = widget;
-    QCoreApplication::sendEvent(widget, &event);
-    paintingOnSurface = outer;
+    paint(region);
     store->endPaint();
     // The surface holds the area as painted, and is marked to be sent when
     // the toolkit next shows that part (an exposure): until then the
@@ -89,6 +73,43 @@ bool RepaintOnSurface(QWidget* widget, const QRegion& area, const TServerPicture
     if (!onServer || !onServer->CopyTo(handle, region.translated(-origin), offset + origin))
         store->flush(onForm, handle);
     return true;
+}
+
+// The widget whose paint RepaintOnSurface sends: it draws into the surface
+// without the toolkit's redirection.
+const QWidget* paintingOnSurface = nullptr;
+
+} // namespace
+
+bool CopyToSurface(QWidget* widget, const QPaintDevice* target, const QRegion& region, const QImage& picture)
+{
+    QImage* surface = SurfaceImage(widget);
+    if (!surface || picture.format() != QImage::Format_RGB32)
+        return false;
+    if (target != surface && !(target == nullptr && paintingOnSurface == widget))
+        return false;
+    CopyPixels(*surface, widget->mapTo(widget->window(), QPoint()), region, picture);
+    return true;
+}
+
+bool RepaintOnSurface(QWidget* widget, const QRegion& area, const TServerPicture* onServer)
+{
+    return UpdateSurface(widget, area, onServer, [widget](const QRegion& region) {
+        QPaintEvent event(region);
+        const QWidget* outer = paintingOnSurface;
+        paintingOnSurface = widget;
+        QCoreApplication::sendEvent(widget, &event);
+        paintingOnSurface = outer;
+    });
+}
+
+bool ShowOnSurface(QWidget* widget, const QRegion& area, const QImage& picture, const TServerPicture* onServer)
+{
+    if (picture.format() != QImage::Format_RGB32)
+        return false;
+    return UpdateSurface(widget, area, onServer, [widget, &picture](const QRegion& region) {
+        CopyPixels(*SurfaceImage(widget), widget->mapTo(widget->window(), QPoint()), region, picture);
+    });
 }
 
 QRegion ChangedRegion(const QImage& from, const QImage& to)

@@ -14,10 +14,6 @@ namespace quellora {
 
 class TServerPicture;
 
-// True when `widget`'s window surface takes copies: a plain 32-bit picture
-// at scale 1 (otherwise the caller paints with a painter).
-bool SurfaceTakesCopy(const QWidget* widget);
-
 // During `widget`'s paint into `target` (what the widget's paint is
 // redirected to: QWidget::redirected()): copies `region` (in the widget's
 // coordinates) of `picture`, an RGB32 picture of the widget with its
@@ -35,6 +31,12 @@ bool CopyToSurface(QWidget* widget, const QPaintDevice* target, const QRegion& r
 // window is not on the screen or its surface needs a painter: the toolkit's
 // own repaint is the way then.
 bool RepaintOnSurface(QWidget* widget, const QRegion& area, const TServerPicture* onServer = nullptr);
+
+// As RepaintOnSurface, for a widget whose whole picture `picture` (RGB32,
+// its top-left at the widget's) already holds the new pixels: they are
+// copied into the window's surface without a paint of the widget.
+bool ShowOnSurface(QWidget* widget, const QRegion& area, const QImage& picture,
+                   const TServerPicture* onServer = nullptr);
 
 // Where two pictures of the same size and format (RGB32) differ: runs of
 // neighbouring columns with a difference, each from the first to the last
