@@ -291,7 +291,7 @@ e2e_mp3() {
   local file="$1" seconds="${2:-1}" hertz="${3:-440}"
   shift "$(($# < 3 ? $# : 3))"
   sox -n -r 44100 -c 1 -b 16 -t wav - synth "$seconds" sine "$hertz" 2>/dev/null |
-    lame --quiet -b 64 "$@" - "$file"
+    LC_ALL=C.UTF-8 lame --quiet -b 64 "$@" - "$file" # tags' text as UTF-8 whatever the caller's locale
 }
 
 # e2e_songs COUNT SECONDS: makes COUNT songs "song N.mp3" of SECONDS each, each
