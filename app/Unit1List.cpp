@@ -118,8 +118,11 @@ void TForm1::TakeArguments(const std::vector<std::string>& args)
         return;
     // As at start-up, list files first and then the songs, but each list
     // loads as "Load list" loads it and is saved; a second start does not
-    // leave the list to the next show.
-    const TArgumentFiles files = SortArgumentFiles(args);
+    // leave the list to the next show. Saved at once, a list is taken by its
+    // name alone, as a drop takes it: any other file a desktop hands over
+    // (a text, a song of another kind) would replace the user's list for good.
+    TArgumentFiles files = SortArgumentFiles(args);
+    std::erase_if(files.lists, [](const std::string& path) { return !IsListFileName(path); });
     for (const std::string& list : files.lists)
         RunHandler([&] { LoadList(list); });
     if (!files.songs.empty())

@@ -208,6 +208,11 @@ TEST_F(Desktop, HandedOverArgumentsLoadListsAsLoadListAndPlaySongsOrOtherwiseRai
     EXPECT_EQ(items(), (ByteStrings{"/l1.mp3", "/l2.mp3"}));
     EXPECT_EQ(ReadBytes(exeDir.file("Default.qfl")), "/l1.mp3\r\n/l2.mp3\r\n");
     EXPECT_EQ(Form1->StatusLine(), "Playing <" + exeDir.file("tune.mp3") + ">");
+    // A file that is neither a song nor named as a list is left out: the
+    // saved list stays.
+    WriteBytes(exeDir.file("notes.txt"), "not\r\na list\r\n");
+    Form1->TakeArguments({exeDir.file("notes.txt")});
+    EXPECT_EQ(ReadBytes(exeDir.file("Default.qfl")), "/l1.mp3\r\n/l2.mp3\r\n");
     Form1->Button7Click();
     ASSERT_TRUE(Application().Minimized());
     Form1->TakeArguments({exeDir.file("gone.mp3")});
