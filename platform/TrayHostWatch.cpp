@@ -2,6 +2,8 @@
 
 #include <QAbstractNativeEventFilter>
 #include <QByteArray>
+#include <QDBusConnection>
+#include <QDBusServiceWatcher>
 #include <QGuiApplication>
 
 #include <X11/Xlib.h>
@@ -43,6 +45,18 @@ private:
 
 TTrayHostWatch::TTrayHostWatch(QObject* parent) : QObject(parent)
 {
+    // A desktop's panel may host the icon over the session bus instead (the
+    // StatusNotifier protocol of KDE, GNOME's extensions and Wayland panels),
+    // and the toolkit then shows it there: that panel going away changes
+    // nothing on the X screen, only its name on the bus.
+    if (QDBusConnection bus = QDBusConnection::sessionBus(); bus.isConnected()) {
+        auto* watcher = new QDBusServiceWatcher(QStringLiteral("org.kde.StatusNotifierWatcher"), bus,
+                                                QDBusServiceWatcher::WatchForUnregistration, this);
+        connect(watcher, &QDBusServiceWatcher::serviceUnregistered, this, [this] {
+            if (OnChange)
+                OnChange(false);
+        });
+    }
     const auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     Display* dpy = x11 ? x11->display() : nullptr;
     xcb_connection_t* conn = x11 ? x11->connection() : nullptr;

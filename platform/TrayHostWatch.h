@@ -1,7 +1,8 @@
 #pragma once
 // Whether the X screen has a notification area, as the server tells it: it
 // reports every change of the owner of the screen's system tray selection,
-// so nothing needs to ask on a timer. Without an X display it never calls.
+// so nothing needs to ask on a timer; and when the session bus's
+// StatusNotifier host, which desktops' panels offer instead, goes away.
 
 #include <QObject>
 

@@ -103,4 +103,31 @@ e2e_wait 10 shown || e2e_fail "the window manager did not bring the window back 
 minimize
 e2e_wait 10 iconic || e2e_fail "Minimize without a tray did not iconify the window"
 e2e_alive || e2e_fail "the player ended"
+
+# 6. A panel that hosts icons over the session bus (StatusNotifier, as KDE's
+#    and GNOME's do): the icon goes there and "Minimize" hides the window;
+#    when that panel goes away, the taskbar takes the window.
+kill "$E2E_PID"
+e2e_wait_exit
+{ read -r DBUS_SESSION_BUS_ADDRESS && read -r BUS_PID; } < <(dbus-daemon --session --fork --print-address=1 --print-pid=1)
+export DBUS_SESSION_BUS_ADDRESS
+E2E_PIDS+=("$BUS_PID")
+WATCHER=(-d org.kde.StatusNotifierWatcher -o /StatusNotifierWatcher)
+/usr/bin/python3 -m dbusmock org.kde.StatusNotifierWatcher /StatusNotifierWatcher org.kde.StatusNotifierWatcher \
+  >"$E2E_DIR/watcher.log" 2>&1 &
+PANEL_PID=$!
+E2E_PIDS+=("$PANEL_PID")
+e2e_wait 20 'gdbus introspect --session "${WATCHER[@]}" >/dev/null 2>&1' || e2e_fail "the stand-in panel did not start"
+mock() { gdbus call --session "${WATCHER[@]}" -m "org.freedesktop.DBus.Mock.$1" org.kde.StatusNotifierWatcher "${@:2}" >/dev/null; }
+mock AddProperty IsStatusNotifierHostRegistered "<true>"
+mock AddProperty ProtocolVersion "<0>"
+mock AddProperty RegisteredStatusNotifierItems "<@as []>"
+mock AddMethod RegisterStatusNotifierItem s "" ""
+e2e_start
+e2e_wait_main_window
+e2e_wait 20 'grep -q RegisterStatusNotifierItem "$E2E_DIR/watcher.log"' || e2e_fail "the icon was not offered to the panel"
+minimize
+e2e_wait 10 in_tray || e2e_fail "Minimize did not hide the window with the panel's icon"
+kill "$PANEL_PID"
+e2e_wait 10 iconic || e2e_fail "the window stayed hidden after the panel went away"
 echo "PASS"
