@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -229,28 +230,48 @@ bool IsMp3File(const std::string& path)
 
 std::string NormalPath(const std::string& path)
 {
-    std::vector<std::string_view> parts;
+    const bool absolute = !path.empty() && path[0] == '/';
+    const auto joined = [absolute](const std::vector<std::string>& parts) {
+        std::string normal;
+        for (const std::string& part : parts) {
+            if (absolute || !normal.empty())
+                normal += '/';
+            normal += part;
+        }
+        return normal.empty() && absolute ? std::string("/") : normal;
+    };
+    std::vector<std::string> parts;
     for (size_t at = 0; at < path.size();) {
         size_t end = path.find('/', at);
         if (end == std::string::npos)
             end = path.size();
         const std::string_view part(path.data() + at, end - at);
         if (part == "..") {
+            // After a symbolic link, ".." leads out of the folder the link
+            // points to, not back to where the link lies: that step is
+            // taken on the disk, or the name would stand for another file.
+            struct stat st {};
+            const std::string walked = joined(parts);
+            if (absolute && !parts.empty() && lstat(walked.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+                if (char* real = realpath(walked.c_str(), nullptr)) {
+                    const std::string target(real);
+                    free(real);
+                    parts.clear();
+                    for (size_t from = 1; from < target.size();) {
+                        const size_t slash = std::min(target.find('/', from), target.size());
+                        parts.push_back(target.substr(from, slash - from));
+                        from = slash + 1;
+                    }
+                }
+            }
             if (!parts.empty())
                 parts.pop_back();
         } else if (!part.empty() && part != ".") {
-            parts.push_back(part);
+            parts.emplace_back(part);
         }
         at = end + 1;
     }
-    const bool absolute = !path.empty() && path[0] == '/';
-    std::string normal;
-    for (std::string_view part : parts) {
-        if (absolute || !normal.empty())
-            normal += '/';
-        normal.append(part);
-    }
-    return normal.empty() && absolute ? "/" : normal;
+    return joined(parts);
 }
 
 std::string ResolveNoCase(const std::string& path)

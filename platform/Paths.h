@@ -39,7 +39,8 @@ bool DirectoryExists(const std::string& path);
 bool IsMp3File(const std::string& path);
 
 // `path` with ".", ".." and repeated "/" worked out by name, as a file
-// manager writes it: "/music/./a//../b.mp3" is "/music/b.mp3".
+// manager writes it: "/music/./a//../b.mp3" is "/music/b.mp3". Only a ".."
+// after a symbolic link is worked out on the disk, where it leads.
 std::string NormalPath(const std::string& path);
 
 // The path of `path`, with its last component matched without regard to

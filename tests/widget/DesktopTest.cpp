@@ -203,11 +203,24 @@ TEST_F(Desktop, HandedOverArgumentsLoadListsAsLoadListAndPlaySongsOrOtherwiseRai
     EXPECT_EQ(ReadBytes(exeDir.file("Default.qfl")), JoinListText(expected));
     EXPECT_EQ(Form1->StatusLine(), "Playing <" + exeDir.file("tune.mp3") + ">");
 
+    // After a symbolic link, ".." goes where the disk leads: the song the
+    // name stands for is the one that plays.
+    ASSERT_EQ(mkdir(exeDir.file("real").c_str(), 0700), 0);
+    ASSERT_EQ(mkdir(exeDir.file("real/sub").c_str(), 0700), 0);
+    ASSERT_EQ(symlink(exeDir.file("real/sub").c_str(), exeDir.file("link").c_str()), 0);
+    WriteBytes(exeDir.file("real/linked.mp3"), "x");
+    WriteBytes(exeDir.file("linked.mp3"), "x");
+    char* real = realpath(exeDir.file("real").c_str(), nullptr);
+    const std::string linked = std::string(real) + "/linked.mp3";
+    free(real);
+    Form1->TakeArguments({exeDir.file("link/../linked.mp3")});
+    EXPECT_EQ(Form1->StatusLine(), "Playing <" + linked + ">");
+
     // A list alone replaces the list and leaves playback be; nothing to open raises.
     Form1->TakeArguments({exeDir.file("mine.qfl")});
     EXPECT_EQ(items(), (ByteStrings{"/l1.mp3", "/l2.mp3"}));
     EXPECT_EQ(ReadBytes(exeDir.file("Default.qfl")), "/l1.mp3\r\n/l2.mp3\r\n");
-    EXPECT_EQ(Form1->StatusLine(), "Playing <" + exeDir.file("tune.mp3") + ">");
+    EXPECT_EQ(Form1->StatusLine(), "Playing <" + linked + ">");
     // A file that is neither a song nor named as a list is left out: the
     // saved list stays.
     WriteBytes(exeDir.file("notes.txt"), "not\r\na list\r\n");
