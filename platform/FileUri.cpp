@@ -1,10 +1,11 @@
 #include "FileUri.h"
 
+#include "Paths.h"
+
 #include <strings.h>
 #include <unistd.h>
 
 #include <climits>
-#include <cstdlib>
 
 namespace quellora {
 
@@ -66,16 +67,10 @@ std::optional<std::string> LocalPathOfFileUri(std::string_view uri)
 
 std::string FileUriOfPath(std::string_view path)
 {
-    std::string absolute;
-    if (path.empty() || path.front() != '/') {
-        if (char* cwd = getcwd(nullptr, 0)) {
-            absolute = cwd;
-            free(cwd);
-        }
-        if (absolute.empty() || absolute.back() != '/')
-            absolute += '/';
-    }
-    absolute.append(path);
+    std::string absolute = AbsolutePath(std::string(path), WorkingDir());
+    // Without a working folder to go by, a relative name is taken from the root.
+    if (absolute.empty() || absolute.front() != '/')
+        absolute = "/" + absolute;
     static constexpr char Hex[] = "0123456789ABCDEF";
     std::string uri = "file://";
     uri.reserve(absolute.size() + 7);
