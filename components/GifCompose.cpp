@@ -231,7 +231,7 @@ void TRxGIFAnimator::paintStep()
         if (step.OnServer)
             serverBytes_ -= step.OnServer->Bytes();
         if (stepBytes_ + bytes <= MaxPictureBytes) {
-            step = {shownIndex_, generation, size(), area, pixels};
+            step = {shownIndex_, generation, size(), area, pixels, nullptr, false};
             stepBytes_ += bytes;
         } else {
             step = {};

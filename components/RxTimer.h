@@ -57,7 +57,6 @@ public:
     // whatever the other settings say: the owner suspends it while nobody
     // can see what the ticks would draw. Released, the next tick comes one
     // interval later.
-    bool Suspended() const { return suspended_; }
     void SetSuspended(bool suspended);
 
     // Fires OnTimer when the timer is enabled, not being destroyed and has a handler.

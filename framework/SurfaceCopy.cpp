@@ -92,9 +92,9 @@ bool CopyToSurface(QWidget* widget, const QPaintDevice* target, const QRegion& r
     return true;
 }
 
-bool RepaintOnSurface(QWidget* widget, const QRegion& area, const TServerPicture* onServer)
+bool RepaintOnSurface(QWidget* widget, const QRegion& area)
 {
-    return UpdateSurface(widget, area, onServer, [widget](const QRegion& region) {
+    return UpdateSurface(widget, area, nullptr, [widget](const QRegion& region) {
         QPaintEvent event(region);
         const QWidget* outer = paintingOnSurface;
         paintingOnSurface = widget;

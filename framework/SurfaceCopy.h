@@ -24,17 +24,17 @@ bool CopyToSurface(QWidget* widget, const QPaintDevice* target, const QRegion& r
 
 // Repaints `area` of `widget` now and sends only that part of the window to
 // the screen: the widget's paint handler runs for what nothing above it
-// hides. With `onServer`, the area's new pixels as the X server keeps them
-// (their top-left at that of the area's bounding rectangle), the server
-// copies them to the screen and the surface's pixels stay for the toolkit
-// to send when it next shows that part. False, and nothing done, where the
-// window is not on the screen or its surface needs a painter: the toolkit's
-// own repaint is the way then.
-bool RepaintOnSurface(QWidget* widget, const QRegion& area, const TServerPicture* onServer = nullptr);
+// hides. False, and nothing done, where the window is not on the screen or
+// its surface needs a painter: the toolkit's own repaint is the way then.
+bool RepaintOnSurface(QWidget* widget, const QRegion& area);
 
 // As RepaintOnSurface, for a widget whose whole picture `picture` (RGB32,
 // its top-left at the widget's) already holds the new pixels: they are
-// copied into the window's surface without a paint of the widget.
+// copied into the window's surface without a paint of the widget. With
+// `onServer`, the area's new pixels as the X server keeps them (their
+// top-left at that of the area's bounding rectangle), the server copies
+// them to the screen and the surface's pixels stay for the toolkit to send
+// when it next shows that part.
 bool ShowOnSurface(QWidget* widget, const QRegion& area, const QImage& picture,
                    const TServerPicture* onServer = nullptr);
 
