@@ -280,6 +280,9 @@ def about_steps(app, main, buttons, playlist):
 
     # Escape on a focused link only closes the box.
     box = open_box()
+    # Tab only once the box has the keyboard: before, it would go elsewhere.
+    ok = need(box, pyatspi.ROLE_PUSH_BUTTON, "Ok")
+    expect_focus(app, "in the About box again", lambda a: a.path == ok.path)
     key("Tab")
     expect_focus(app, "Tab in the About box again", lambda a: a.path == find_all(box, pyatspi.ROLE_LINK)[0].path)
     key("Escape")
@@ -295,8 +298,16 @@ def menu_steps(app, playlist):
     def entry_focused(name):
         return any(kind == "object:state-changed:focused" and detail == 1
                    and sources.get(path) == (pyatspi.ROLE_MENU_ITEM, name) for kind, path, detail in events[start:])
+
+    def shown_windows():
+        found = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(PID)],
+                               capture_output=True, text=True)
+        return set(found.stdout.split())
+    before = shown_windows()
     start = len(events)
     key("Menu")
+    # Down only once the menu's window is up: before, the list would take it.
+    wait_for("the menu key opens the list's menu", lambda: shown_windows() - before)
     key("Down")
     wait_for("Down in the menu reaches \"Add file\"", lambda: entry_focused("Add file"))
     key("Down")
