@@ -9,7 +9,9 @@ e2e_songs 3 1
 
 e2e_start
 e2e_wait_main_window
-# The list has the focus from the start (the first in the tab order).
+# The list has the focus from the start (the first in the tab order), once
+# the window manager has given the window the keyboard.
+e2e_wait 10 '[[ "$(xdotool getwindowfocus 2>/dev/null)" == "$E2E_WIN" ]]' || e2e_fail "the window did not get the keyboard"
 xdotool key Home Down Return
 first_open() { e2e_open_files | grep -F "$E2E_DIR/song " | head -n1; }
 e2e_wait 20 'opened=$(first_open); [[ -n "$opened" ]]' || e2e_fail "Enter on the list opened no file"
